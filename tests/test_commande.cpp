@@ -1,0 +1,212 @@
+// The executable, run as a user runs it, in a temporary working directory.
+#include "outils.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char usage[] = " Utilisation :\n brasse_adn taille_seq nb_seq\n";
+
+struct resultat {
+    int statut = -1;  // exit status, or -1 when killed by a signal
+    int signal = 0;
+    std::string sortie;
+    std::string erreurs;
+};
+
+class Commande : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string modele = (fs::temp_directory_path() / "brasse_adn.XXXXXX").string();
+        ASSERT_NE(mkdtemp(modele.data()), nullptr);
+        racine = modele;
+        travail = racine / "travail";
+        fs::create_directory(travail);
+        fichier = (travail / "alea.seq").string();
+    }
+
+    void TearDown() override { fs::remove_all(racine); }
+
+    // Runs brasse_adn with the arguments in the working directory, with an
+    // optional file size limit (SIGXFSZ ignored, so a write beyond it fails
+    // with an error instead of killing the process).
+    resultat lancer(const std::vector<std::string>& arguments, rlim_t limite = RLIM_INFINITY)
+    {
+        const std::string chemin_sortie = (racine / "sortie").string();
+        const std::string chemin_erreurs = (racine / "erreurs").string();
+        std::vector<char*> argv{const_cast<char*>(CHEMIN_BRASSE_ADN)};
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int sortie = open(chemin_sortie.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int erreurs = open(chemin_erreurs.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (sortie < 0 || erreurs < 0 || dup2(sortie, 1) < 0 || dup2(erreurs, 2) < 0 ||
+                chdir(travail.c_str()) != 0)
+                _exit(126);
+            if (limite != RLIM_INFINITY) {
+                const rlimit limites{limite, limite};
+                std::signal(SIGXFSZ, SIG_IGN);
+                if (setrlimit(RLIMIT_FSIZE, &limites) != 0)
+                    _exit(126);
+            }
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        resultat r;
+        int etat = 0;
+        EXPECT_EQ(waitpid(pid, &etat, 0), pid);
+        if (WIFEXITED(etat))
+            r.statut = WEXITSTATUS(etat);
+        else if (WIFSIGNALED(etat))
+            r.signal = WTERMSIG(etat);
+        r.sortie = lire_fichier(chemin_sortie);
+        r.erreurs = lire_fichier(chemin_erreurs);
+        return r;
+    }
+
+    // Runs a successful command and checks "alea.seq" against the file that
+    // the generator gives for one of the seconds the run spanned.
+    void verifier_execution(const std::vector<std::string>& arguments, int taille_seq, int nb_seq)
+    {
+        const auto debut = static_cast<unsigned>(std::time(nullptr));
+        const resultat r = lancer(arguments);
+        const auto fin = static_cast<unsigned>(std::time(nullptr));
+        ASSERT_EQ(r.statut, 0) << r.erreurs;
+        EXPECT_EQ(r.sortie, "");
+        EXPECT_EQ(r.erreurs, "");
+        ASSERT_TRUE(fs::exists(fichier));
+        const std::string texte = lire_fichier(fichier);
+        bool trouve = false;
+        for (unsigned graine = debut; graine <= fin && !trouve; ++graine)
+            trouve = texte == fichier_attendu(graine, taille_seq, nb_seq);
+        EXPECT_TRUE(trouve) << "arguments '" << arguments[0] << "' '" << arguments[1]
+                            << "' expected " << taille_seq << " x " << nb_seq << ", got:\n"
+                            << texte.substr(0, 200);
+    }
+
+    fs::path racine;
+    fs::path travail;
+    std::string fichier;
+};
+
+} // namespace
+
+TEST_F(Commande, MauvaisNombreDArgumentsAfficheLUsageEtNeToucheAucunFichier)
+{
+    const std::vector<std::vector<std::string>> appels{{}, {"4"}, {"4", "3", "2"}};
+    for (const auto& arguments : appels) {
+        fs::remove(fichier);
+        resultat r = lancer(arguments);
+        EXPECT_EQ(r.statut, 1);
+        EXPECT_EQ(r.sortie, usage);
+        EXPECT_EQ(r.erreurs, "");
+        EXPECT_FALSE(fs::exists(fichier)) << arguments.size() << " arguments";
+
+        std::FILE* ancien = std::fopen(fichier.c_str(), "w");
+        std::fputs("ancien contenu\n", ancien);
+        std::fclose(ancien);
+        r = lancer(arguments);
+        EXPECT_EQ(r.statut, 1);
+        EXPECT_EQ(r.sortie, usage);
+        EXPECT_EQ(lire_fichier(fichier), "ancien contenu\n") << arguments.size() << " arguments";
+    }
+}
+
+TEST_F(Commande, EcritLeFichierQueDonneLaGraineDeLaSeconde)
+{
+    // A longer file left in place must be replaced whole.
+    std::FILE* ancien = std::fopen(fichier.c_str(), "w");
+    std::fputs(std::string(5000, 'x').c_str(), ancien);
+    std::fclose(ancien);
+    verifier_execution({"4", "3"}, 4, 3);
+    EXPECT_EQ(fs::file_size(fichier), 33u);
+
+    verifier_execution({"80", "120"}, 80, 120);
+    verifier_execution({"5", "0"}, 5, 0);
+    EXPECT_EQ(fs::file_size(fichier), 0u);
+}
+
+TEST_F(Commande, ConvertitLesArgumentsSansLesRefuser)
+{
+    struct cas {
+        std::string taille_texte, nb_texte;
+        int taille_seq, nb_seq;
+    };
+    const cas table[] = {
+        {"12abc", "2", 12, 2},
+        {"+7", "1", 7, 1},
+        {"  5", "\t3", 5, 3},
+        {"007", "1", 7, 1},
+        {"0x10", "2", 0, 2},
+        {"-3", "2", -3, 2},
+        {"abc", "3", 0, 3},
+        {"4", "abc", 4, 0},
+        {"4", "-2", 4, 0},
+        // Beyond 32 bits only the low 32 bits count.
+        {"4294967298", "2", 2, 2},
+        {"3", "4294967298", 3, 2},
+        {"2147483648", "2", INT32_MIN, 2},
+        // Beyond 64 bits strtol saturates: the high limit's low bits make -1,
+        // the low limit's make 0.
+        {"99999999999999999999", "2", -1, 2},
+        {"3", "99999999999999999999", 3, -1},
+        {"-99999999999999999999", "2", 0, 2},
+        {"3", "-99999999999999999999", 3, 0},
+    };
+    for (const cas& c : table)
+        verifier_execution({c.taille_texte, c.nb_texte}, c.taille_seq, c.nb_seq);
+}
+
+TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
+{
+    fs::create_symlink("/dev/full", fichier);
+    // Small enough to stay in the stream's buffer until the close, then large
+    // enough to fail while writing.
+    for (const char* nb_seq : {"1", "2000"}) {
+        const resultat r = lancer({"100", nb_seq});
+        EXPECT_EQ(r.statut, 255) << nb_seq << " records";
+        EXPECT_EQ(r.sortie, "");
+        EXPECT_EQ(r.erreurs, "");
+    }
+}
+
+TEST_F(Commande, LimiteDeTailleDeFichierDonne255SansSignal)
+{
+    const resultat r = lancer({"1000", "100"}, 10000);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.statut, 255);
+    EXPECT_EQ(r.erreurs, "");
+    EXPECT_LE(fs::file_size(fichier), 10000u);
+}
+
+TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
+{
+    fs::create_directory(fichier);
+    const resultat r = lancer({"4", "3"});
+    EXPECT_EQ(r.statut, 255);
+    EXPECT_EQ(r.sortie, "");
+    const std::string raison = std::strerror(EISDIR);
+    EXPECT_EQ(r.erreurs,
+              "brasse_adn : impossible d'ouvrir alea.seq en écriture : " + raison + "\n");
+    EXPECT_TRUE(fs::is_empty(fichier));
+}
