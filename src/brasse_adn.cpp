@@ -23,7 +23,8 @@ int main(int argc, char* argv[])
     const auto nb_seq = static_cast<std::int32_t>(std::strtol(argv[2], nullptr, 10));
 
     // Whole seconds: runs started within the same second write the same file.
-    std::srand(static_cast<std::uint32_t>(std::time(nullptr)));
+    const auto graine = static_cast<std::uint32_t>(std::time(nullptr));
+    std::srand(graine);
 
     std::FILE* flux = std::fopen("alea.seq", "wt");
     if (flux == nullptr) {
@@ -31,6 +32,6 @@ int main(int argc, char* argv[])
                      std::strerror(errno));
         return 255;
     }
-    ecrire_sequences(flux, taille_seq, nb_seq);
+    ecrire_sequences(flux, taille_seq, nb_seq, graine);
     return fermer_sequences(flux);
 }

@@ -1,5 +1,6 @@
 // The writer, driven in-process on memory and device streams.
 #include "outils.hpp"
+#include "replique.hpp"
 #include "sequences.hpp"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,24 @@
 
 namespace {
 
-std::string ecrire_en_memoire(std::int32_t taille_seq, std::int32_t nb_seq)
+// srand(graine), then the writer, told the seed graine_annoncee.
+std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq,
+                              unsigned graine_annoncee)
 {
+    std::srand(graine);
     char* donnees = nullptr;
     std::size_t taille = 0;
     std::FILE* flux = open_memstream(&donnees, &taille);
-    ecrire_sequences(flux, taille_seq, nb_seq);
+    ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee);
     std::fclose(flux);
     std::string texte(donnees, taille);
     std::free(donnees);
     return texte;
+}
+
+std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq)
+{
+    return ecrire_en_memoire(graine, taille_seq, nb_seq, graine);
 }
 
 // The value rand would give next if nothing had drawn since srand(graine).
@@ -31,35 +40,92 @@ int premier_tirage(unsigned graine)
     return std::rand();
 }
 
+// Files are megabytes: on a failure, say where they part instead of
+// printing both.
+testing::AssertionResult memes_fichiers(const std::string& obtenu, const std::string& attendu)
+{
+    if (obtenu == attendu)
+        return testing::AssertionSuccess();
+    std::size_t i = 0;
+    while (i < obtenu.size() && i < attendu.size() && obtenu[i] == attendu[i])
+        ++i;
+    return testing::AssertionFailure()
+           << "sizes " << obtenu.size() << " and " << attendu.size() << ", first difference at byte "
+           << i << ": got \"" << obtenu.substr(i > 20 ? i - 20 : 0, 40) << "\", expected \""
+           << attendu.substr(i > 20 ? i - 20 : 0, 40) << "\"";
+}
+
 } // namespace
 
 TEST(Ecriture, LettresEtEntetesSuiventLeGenerateurDansLOrdreDuFichier)
 {
     // 12 records cross from Seq9 to Seq10; 1000 letters stay on one line.
-    for (auto [taille_seq, nb_seq] : {std::pair{4, 3}, {1, 12}, {57, 25}, {1000, 2}}) {
-        std::srand(20261208);
-        const std::string texte = ecrire_en_memoire(taille_seq, nb_seq);
-        EXPECT_EQ(texte, fichier_attendu(20261208, taille_seq, nb_seq))
+    for (auto [taille_seq, nb_seq] : {std::pair{4, 3}, {1, 12}, {57, 25}, {1000, 2}})
+        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(20261208, taille_seq, nb_seq),
+                                   fichier_attendu(20261208, taille_seq, nb_seq)))
+            << taille_seq << " x " << nb_seq;
+    EXPECT_EQ(ecrire_en_memoire(1, 4, 3).size(), 33u);
+}
+
+TEST(Ecriture, ChaqueLimiteDeBlocFranchieDonneLeMemeFichier)
+{
+    // Where the file changes hands: after the letters checked against rand,
+    // after the replica's single steps, at every step of values, and where
+    // a block of output ends inside a header (- 10), right after a line
+    // (- 7), before a line feed (- 6) or inside letters.
+    constexpr auto verifiees = static_cast<std::int32_t>(lettres_verifiees);
+    constexpr auto bloc = static_cast<std::int32_t>(taille_tampon);
+    constexpr auto fin_pas_a_pas = static_cast<std::int32_t>(lettres_verifiees + retard_maximal);
+    const std::pair<std::int32_t, std::int32_t> formes[] = {
+        {1, 200},      {verifiees - 1, 1}, {verifiees - 1, 2},   {verifiees, 1},
+        {verifiees + 1, 1}, {fin_pas_a_pas - 1, 1}, {fin_pas_a_pas, 1}, {fin_pas_a_pas + 1, 3},
+        {bloc - 10, 3}, {bloc - 7, 3},     {bloc - 6, 3},        {bloc - 1, 2},
+        {bloc, 2},     {bloc + 1, 2},      {3, 120000},          {100, 50000},
+        {20'000'000, 1},
+    };
+    unsigned graine = 1765200000;
+    for (auto [taille_seq, nb_seq] : formes) {
+        ++graine;
+        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(graine, taille_seq, nb_seq),
+                                   fichier_attendu(graine, taille_seq, nb_seq)))
             << taille_seq << " x " << nb_seq;
     }
-    std::srand(1);
-    EXPECT_EQ(ecrire_en_memoire(4, 3).size(), 33u);
+}
+
+TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
+{
+    // The writer is told another seed than rand's: its replica disagrees from
+    // the first value, so every letter must come from rand.
+    for (auto [taille_seq, nb_seq] : {std::pair{1000, 300}, {static_cast<int>(taille_tampon) + 5, 2}})
+        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(4242, taille_seq, nb_seq, 4243),
+                                   fichier_attendu(4242, taille_seq, nb_seq)))
+            << taille_seq << " x " << nb_seq;
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
 {
     for (std::int32_t taille_seq : {0, -1, INT32_MIN}) {
-        std::srand(99);
-        EXPECT_EQ(ecrire_en_memoire(taille_seq, 3), ">Seq0\n\n>Seq1\n\n>Seq2\n\n");
+        EXPECT_EQ(ecrire_en_memoire(99, taille_seq, 3), ">Seq0\n\n>Seq1\n\n>Seq2\n\n");
         const int suivant = std::rand();
         EXPECT_EQ(suivant, premier_tirage(99)) << "rand was called";
     }
     for (std::int32_t nb_seq : {0, -5, INT32_MIN}) {
-        std::srand(99);
-        EXPECT_EQ(ecrire_en_memoire(10, nb_seq), "");
+        EXPECT_EQ(ecrire_en_memoire(99, 10, nb_seq), "");
         const int suivant = std::rand();
         EXPECT_EQ(suivant, premier_tirage(99)) << "rand was called";
     }
+    // Headers alone, through every width up to seven digits.
+    EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(99, 0, 1'000'001), fichier_attendu(99, 0, 1'000'001)));
+}
+
+TEST(Ecriture, SArreteALaPremiereEcritureRatee)
+{
+    // About 4.6e18 letters: only stopping at the first failed block ends it.
+    std::FILE* flux = std::fopen("/dev/full", "w");
+    ASSERT_NE(flux, nullptr);
+    std::srand(5);
+    ecrire_sequences(flux, INT32_MAX, INT32_MAX, 5);
+    EXPECT_EQ(fermer_sequences(flux), 255);
 }
 
 TEST(Fermeture, DonneZeroQuandToutEstEcrit)
