@@ -1,6 +1,7 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -8,15 +9,21 @@
 
 // The file as it must be for a seed, built independently of the writer:
 // headers numbered from 0, and letter k of the file is "ACTG"[r & 3] for the
-// k-th value r that rand returns after srand(graine).
-inline std::string fichier_attendu(unsigned graine, int taille_seq, int nb_seq)
+// k-th value r that rand returns after srand(graine). For a rand that departs
+// from it as the preloaded test library does, r is taken xor masque_avant
+// before value depuis and xor 2 from it on.
+inline std::string fichier_attendu(unsigned graine, int taille_seq, int nb_seq,
+                                   long depuis = LONG_MAX, int masque_avant = 0)
 {
     std::srand(graine);
     std::string texte;
+    if (taille_seq > 0 && nb_seq > 0)
+        texte.reserve(static_cast<std::size_t>(taille_seq + 16) * static_cast<std::size_t>(nb_seq));
+    long k = 0;
     for (int i = 0; i < nb_seq; ++i) {
         texte += ">Seq" + std::to_string(i) + "\n";
-        for (int j = 0; j < taille_seq; ++j)
-            texte += "ACTG"[std::rand() & 3];
+        for (int j = 0; j < taille_seq; ++j, ++k)
+            texte += "ACTG"[(std::rand() ^ (k < depuis ? masque_avant : 2)) & 3];
         texte += '\n';
     }
     return texte;

@@ -47,7 +47,8 @@ protected:
     // Runs brasse_adn with the arguments in the working directory, with an
     // optional file size limit (SIGXFSZ ignored, so a write beyond it fails
     // with an error instead of killing the process).
-    resultat lancer(const std::vector<std::string>& arguments, rlim_t limite = RLIM_INFINITY)
+    resultat lancer(const std::vector<std::string>& arguments, rlim_t limite = RLIM_INFINITY,
+                    const std::vector<std::pair<std::string, std::string>>& variables = {})
     {
         const std::string chemin_sortie = (racine / "sortie").string();
         const std::string chemin_erreurs = (racine / "erreurs").string();
@@ -63,6 +64,9 @@ protected:
             if (sortie < 0 || erreurs < 0 || dup2(sortie, 1) < 0 || dup2(erreurs, 2) < 0 ||
                 chdir(travail.c_str()) != 0)
                 _exit(126);
+            for (const auto& [nom, valeur] : variables)
+                if (setenv(nom.c_str(), valeur.c_str(), 1) != 0)
+                    _exit(126);
             if (limite != RLIM_INFINITY) {
                 const rlimit limites{limite, limite};
                 std::signal(SIGXFSZ, SIG_IGN);
@@ -209,4 +213,41 @@ TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
     EXPECT_EQ(r.erreurs,
               "brasse_adn : impossible d'ouvrir alea.seq en écriture : " + raison + "\n");
     EXPECT_TRUE(fs::is_empty(fichier));
+}
+
+TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)
+{
+    struct cas {
+        long depuis;
+        int masque_avant;
+        bool suivi;  // whether the file must follow that rand
+    };
+    const cas table[] = {
+        {0, 0, true},         // different from the first value
+        {63, 0, true},        // the last value checked differs
+        {64, 1 << 20, true},  // the checked values differ only in bits no letter uses
+        // Past the values checked, the rest of the file is the replica's:
+        // that rand is not followed, the C library's is.
+        {64, 0, false},
+    };
+    // ASan checks that its runtime is loaded first, which a preload breaks.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    const std::string options_asan =
+        std::string(options ? options : "") + ":verify_asan_link_order=0";
+    for (const cas& c : table) {
+        const auto debut = static_cast<unsigned>(std::time(nullptr));
+        const resultat r =
+            lancer({"1000", "300"}, RLIM_INFINITY,
+                   {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
+                    {"RAND_DEVIANT", std::to_string(c.depuis) + " " + std::to_string(c.masque_avant)},
+                    {"ASAN_OPTIONS", options_asan}});
+        const auto fin = static_cast<unsigned>(std::time(nullptr));
+        ASSERT_EQ(r.statut, 0) << r.erreurs;
+        const std::string texte = lire_fichier(fichier);
+        bool trouve = false;
+        for (unsigned graine = debut; graine <= fin && !trouve; ++graine)
+            trouve = texte == (c.suivi ? fichier_attendu(graine, 1000, 300, c.depuis, c.masque_avant)
+                                       : fichier_attendu(graine, 1000, 300));
+        EXPECT_TRUE(trouve) << "RAND_DEVIANT=\"" << c.depuis << " " << c.masque_avant << "\"";
+    }
 }
