@@ -25,20 +25,17 @@ inline int tirer_replique(replique_rand& etat)
     return static_cast<int>(avancer_replique(etat) >> 1);
 }
 
-// The values of r modulo 8 are all that a letter needs. This longer
-// recurrence on them has no lag shorter than retard_minimal, so that many
-// values are computed at once, on bytes. It needs the retard_maximal values
-// before the ones it computes.
-inline constexpr std::size_t retard_minimal = 96;
-inline constexpr std::size_t retard_maximal = 3968;
+// The values of r modulo 8 are all that a letter needs. Longer recurrences
+// on them, whose lags are all multiples of a vector's width, compute a whole
+// vector of values at once, on bytes. They need the retard_maximal values
+// before the ones they compute.
+inline constexpr std::size_t retard_maximal = 7936;
+
+// The widest vector this processor handles in one register, in bytes: 64
+// with AVX-512BW, 32 with AVX2, else 16.
+std::size_t largeur_maximale();
 
 // Computes valeurs[retard_maximal .. retard_maximal + nombre) from the
-// retard_maximal values (each 0 to 7) before them. nombre is a multiple of 32.
-void prolonger_valeurs(std::uint8_t* valeurs, std::size_t nombre);
-
-// The letter of a value of r modulo 8: rand returns r >> 1, and the letter
-// is that value's two lowest bits.
-inline constexpr std::uint8_t index_de_valeur(std::uint8_t valeur)
-{
-    return (valeur >> 1) & 3;
-}
+// retard_maximal values (each 0 to 7) before them, largeur (16, 32 or 64,
+// at most largeur_maximale()) values at a time. nombre is a multiple of 64.
+void prolonger_valeurs(std::uint8_t* valeurs, std::size_t nombre, std::size_t largeur);

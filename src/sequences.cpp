@@ -27,10 +27,12 @@ struct source_lettres {
     bool par_rand;            // every letter left comes from rand
     replique_rand replique;
     // The replica's values modulo 8: the retard_maximal values the next step
-    // needs, then the latest step's taille_lot values.
+    // needs, then the latest step's taille_lot values, then room for the
+    // letters to be made 32 at a time past the last one.
     std::vector<std::uint8_t> valeurs;
     std::size_t curseur;  // next value to turn into a letter
     std::size_t fin;
+    std::size_t largeur;  // of the vectors the values are computed with
 };
 
 source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres)
@@ -43,12 +45,32 @@ source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres
     return source;
 }
 
+using octets = std::uint8_t __attribute__((vector_size(32)));
+
+// bases[(v >> 1) & 3] for each value, made 32 at a time: up to 31 letters
+// more than nombre are written, and as many values read past the last.
+__attribute__((target_clones("avx2", "default")))
+void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre)
+{
+    // Without a table: with b1 and b2 bits 1 and 2 of v, 'A' + 2 b1 gives
+    // A or C, and b2 adds 19 (T) or, with b1, 4 (G).
+    for (std::size_t i = 0; i < nombre; i += sizeof(octets)) {
+        octets v;
+        std::memcpy(&v, valeurs + i, sizeof v);
+        const octets b1 = (v >> 1) & 1;
+        const octets b2 = (v >> 2) & 1;
+        const octets lettre = 'A' + (b1 + b1) + (-b2 & (19 - (-b1 & 15)));
+        std::memcpy(lettres + i, &lettre, sizeof lettre);
+    }
+}
+
 // Once the replica has proved itself: its next retard_maximal values come
 // from the replica stepped one at a time, and start the history that the
 // steps of taille_lot values need.
 void passer_a_la_replique(source_lettres& source)
 {
-    source.valeurs.assign(retard_maximal + taille_lot, 0);
+    source.valeurs.assign(retard_maximal + taille_lot + sizeof(octets), 0);
+    source.largeur = largeur_maximale();
     for (std::size_t i = 0; i < retard_maximal; ++i)
         source.valeurs[i] = avancer_replique(source.replique) & 7;
     source.curseur = 0;
@@ -59,31 +81,13 @@ void prolonger_source(source_lettres& source)
 {
     std::uint8_t* valeurs = source.valeurs.data();
     std::memmove(valeurs, valeurs + source.fin - retard_maximal, retard_maximal);
-    prolonger_valeurs(valeurs, taille_lot);
+    prolonger_valeurs(valeurs, taille_lot, source.largeur);
     source.curseur = retard_maximal;
     source.fin = retard_maximal + taille_lot;
 }
 
-using octets = std::uint8_t __attribute__((vector_size(32)));
-
-__attribute__((target_clones("avx2", "default")))
-void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre)
-{
-    // Branch-free bases[(v >> 1) & 3]: with b1 and b2 bits 1 and 2 of v,
-    // 'A' + 2 b1 gives A or C, and b2 adds 19 (T) or, with b1, 4 (G).
-    std::size_t i = 0;
-    for (; i + sizeof(octets) <= nombre; i += sizeof(octets)) {
-        octets v;
-        std::memcpy(&v, valeurs + i, sizeof v);
-        const octets b1 = (v >> 1) & 1;
-        const octets b2 = (v >> 2) & 1;
-        const octets lettre = 'A' + (b1 + b1) + (-b2 & (19 - (-b1 & 15)));
-        std::memcpy(lettres + i, &lettre, sizeof lettre);
-    }
-    for (; i < nombre; ++i)
-        lettres[i] = bases[index_de_valeur(valeurs[i])];
-}
-
+// The next nombre letters of the file. Up to 31 bytes past them may be
+// overwritten: the caller's buffer has the room, and writes there next.
 void remplir_lettres(source_lettres& source, char* lettres, std::size_t nombre)
 {
     while (nombre > 0) {
@@ -116,33 +120,33 @@ void remplir_lettres(source_lettres& source, char* lettres, std::size_t nombre)
     }
 }
 
-// The header line of the current record, ">Seq<i>\n", kept right-aligned in
-// texte and counted up in decimal in place of a formatted write per record.
+// The header line of the current record, ">Seq<i>\n", counted up in decimal
+// in place of a formatted write per record.
 struct entete {
-    char texte[20];
-    unsigned debut;
+    char texte[16];  // the longest, ">Seq2147483647\n", takes 15
+    std::size_t longueur;
 };
 
 entete premier_entete()
 {
     entete e{};
-    e.debut = sizeof e.texte - 6;
-    std::memcpy(e.texte + e.debut, ">Seq0\n", 6);
+    std::memcpy(e.texte, ">Seq0\n", 6);
+    e.longueur = 6;
     return e;
 }
 
 void entete_suivant(entete& e)
 {
-    unsigned p = sizeof e.texte - 2;
-    while (p >= e.debut + 4 && e.texte[p] == '9')
+    std::size_t p = e.longueur - 2;
+    while (p >= 4 && e.texte[p] == '9')
         e.texte[p--] = '0';
-    if (p >= e.debut + 4) {
+    if (p >= 4) {
         ++e.texte[p];
     } else {
-        // All nines: one digit more, so the prefix moves left by one.
-        --e.debut;
-        std::memcpy(e.texte + e.debut, ">Seq", 4);
-        e.texte[p] = '1';
+        // All nines: a 1 and one digit more.
+        e.texte[4] = '1';
+        e.texte[e.longueur - 1] = '0';
+        e.texte[e.longueur++] = '\n';
     }
 }
 
@@ -176,13 +180,18 @@ void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_
     const std::int64_t lettres_par_seq = taille_seq > 0 ? taille_seq : 0;
     source_lettres source = preparer_source(graine, lettres_par_seq * nb_seq);
     entete e = premier_entete();
-    // Room past the block for one header and a line feed.
-    sortie s{flux, std::vector<char>(taille_tampon + sizeof e.texte + 1), 0};
+    // Room past the block for the letters made 32 at a time, and for a
+    // whole header's 16 bytes.
+    sortie s{flux, std::vector<char>(taille_tampon + sizeof(octets) + sizeof e.texte), 0};
 
     for (std::int32_t i = 0; i < nb_seq; ++i) {
-        const std::size_t longueur = sizeof e.texte - e.debut;
-        std::memcpy(s.tampon.data() + s.rempli, e.texte + e.debut, longueur);
-        s.rempli += longueur;
+        // A fixed-size copy, the bytes past the header overwritten next.
+        std::memcpy(s.tampon.data() + s.rempli, e.texte, sizeof e.texte);
+        s.rempli += e.longueur;
+        // The next header is made now, a whole record before it is read:
+        // reading it right after its digits were stored one by one stalls.
+        if (i + 1 < nb_seq)
+            entete_suivant(e);
         if (!envoyer_si_plein(s))
             return;
         for (std::int64_t reste = lettres_par_seq; reste > 0;) {
@@ -197,7 +206,6 @@ void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_
         s.tampon[s.rempli++] = '\n';
         if (!envoyer_si_plein(s))
             return;
-        entete_suivant(e);
     }
     std::fwrite(s.tampon.data(), 1, s.rempli, flux);
 }
