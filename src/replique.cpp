@@ -50,9 +50,6 @@ constexpr std::size_t moins_un[] = {12, 124};
 constexpr std::size_t deux[] = {6, 62, 68};
 constexpr std::size_t quatre[] = {3, 9, 31, 34, 37, 40, 65, 93, 96};
 
-using octets_16 = std::uint8_t __attribute__((vector_size(16)));
-using octets_32 = std::uint8_t __attribute__((vector_size(32)));
-using octets_64 = std::uint8_t __attribute__((vector_size(64)));
 static_assert(124 * sizeof(octets_64) == retard_maximal);
 
 // One vector of values at a time, with m the vector's width: no lag is
@@ -87,8 +84,6 @@ template <typename octets>
     }
 }
 
-// Each width built with the instructions that hold it in one register: a
-// vector wider than those is much slower than a narrower one.
 __attribute__((target("avx512bw"))) void prolonger_64(std::uint8_t* valeurs, std::size_t nombre)
 {
     prolonger_par<octets_64>(valeurs, nombre);

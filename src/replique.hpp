@@ -31,8 +31,15 @@ inline int tirer_replique(replique_rand& etat)
 // before the ones they compute.
 inline constexpr std::size_t retard_maximal = 7936;
 
+// Vectors of values, one per width, in bytes.
+using octets_16 = std::uint8_t __attribute__((vector_size(16)));
+using octets_32 = std::uint8_t __attribute__((vector_size(32)));
+using octets_64 = std::uint8_t __attribute__((vector_size(64)));
+
 // The widest vector this processor handles in one register, in bytes: 64
-// with AVX-512BW, 32 with AVX2, else 16.
+// with AVX-512BW, 32 with AVX2, else 16. Each width is built with the
+// instructions that hold it whole: a vector wider than those is emulated,
+// and much slower than a narrower one.
 std::size_t largeur_maximale();
 
 // Computes valeurs[retard_maximal .. retard_maximal + nombre) from the

@@ -28,16 +28,18 @@ struct source_lettres {
     replique_rand replique;
     // The replica's values modulo 8: the retard_maximal values the next step
     // needs, then the latest step's taille_lot values, then room for the
-    // letters to be made 32 at a time past the last one.
+    // letters made a vector at a time past the last one.
     std::vector<std::uint8_t> valeurs;
     std::size_t curseur;  // next value to turn into a letter
     std::size_t fin;
     std::size_t largeur;  // of the vectors the values are computed with
 };
 
-source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres)
+source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres,
+                               std::size_t largeur)
 {
     source_lettres source{};
+    source.largeur = largeur;
     source.a_verifier = lettres_verifiees;
     source.par_rand = nombre_lettres < static_cast<std::int64_t>(lettres_verifiees);
     if (!source.par_rand)
@@ -45,12 +47,15 @@ source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres
     return source;
 }
 
-using octets = std::uint8_t __attribute__((vector_size(32)));
+// The most letters made past those asked for.
+constexpr std::size_t debordement = sizeof(octets_64);
 
-// bases[(v >> 1) & 3] for each value, made 32 at a time: up to 31 letters
-// more than nombre are written, and as many values read past the last.
-__attribute__((target_clones("avx2", "default")))
-void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre)
+// bases[(v >> 1) & 3] for each value, a vector at a time: up to a vector's
+// width less one letters more than nombre are written, and as many values
+// read past the last.
+template <typename octets>
+[[gnu::always_inline]] inline void en_lettres_par(const std::uint8_t* valeurs, char* lettres,
+                                                  std::size_t nombre)
 {
     // Without a table: with b1 and b2 bits 1 and 2 of v, 'A' + 2 b1 gives
     // A or C, and b2 adds 19 (T) or, with b1, 4 (G).
@@ -64,13 +69,34 @@ void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre)
     }
 }
 
+__attribute__((target("avx512bw"))) void en_lettres_64(const std::uint8_t* valeurs, char* lettres,
+                                                       std::size_t nombre)
+{
+    en_lettres_par<octets_64>(valeurs, lettres, nombre);
+}
+
+__attribute__((target("avx2"))) void en_lettres_32(const std::uint8_t* valeurs, char* lettres,
+                                                   std::size_t nombre)
+{
+    en_lettres_par<octets_32>(valeurs, lettres, nombre);
+}
+
+void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre, std::size_t largeur)
+{
+    if (largeur == 64)
+        en_lettres_64(valeurs, lettres, nombre);
+    else if (largeur == 32)
+        en_lettres_32(valeurs, lettres, nombre);
+    else
+        en_lettres_par<octets_16>(valeurs, lettres, nombre);
+}
+
 // Once the replica has proved itself: its next retard_maximal values come
 // from the replica stepped one at a time, and start the history that the
 // steps of taille_lot values need.
 void passer_a_la_replique(source_lettres& source)
 {
-    source.valeurs.assign(retard_maximal + taille_lot + sizeof(octets), 0);
-    source.largeur = largeur_maximale();
+    source.valeurs.assign(retard_maximal + taille_lot + debordement, 0);
     for (std::size_t i = 0; i < retard_maximal; ++i)
         source.valeurs[i] = avancer_replique(source.replique) & 7;
     source.curseur = 0;
@@ -86,8 +112,8 @@ void prolonger_source(source_lettres& source)
     source.fin = retard_maximal + taille_lot;
 }
 
-// The next nombre letters of the file. Up to 31 bytes past them may be
-// overwritten: the caller's buffer has the room, and writes there next.
+// The next nombre letters of the file. Up to debordement bytes past them may
+// be overwritten: the caller's buffer has the room, and writes there next.
 void remplir_lettres(source_lettres& source, char* lettres, std::size_t nombre)
 {
     while (nombre > 0) {
@@ -112,7 +138,7 @@ void remplir_lettres(source_lettres& source, char* lettres, std::size_t nombre)
             if (source.curseur == source.fin)
                 prolonger_source(source);
             fait = std::min(nombre, source.fin - source.curseur);
-            en_lettres(source.valeurs.data() + source.curseur, lettres, fait);
+            en_lettres(source.valeurs.data() + source.curseur, lettres, fait, source.largeur);
             source.curseur += fait;
         }
         lettres += fait;
@@ -175,14 +201,20 @@ bool envoyer_si_plein(sortie& s)
 void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
                       std::uint32_t graine)
 {
+    ecrire_sequences(flux, taille_seq, nb_seq, graine, largeur_maximale());
+}
+
+void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
+                      std::uint32_t graine, std::size_t largeur)
+{
     if (nb_seq <= 0)
         return;
     const std::int64_t lettres_par_seq = taille_seq > 0 ? taille_seq : 0;
-    source_lettres source = preparer_source(graine, lettres_par_seq * nb_seq);
+    source_lettres source = preparer_source(graine, lettres_par_seq * nb_seq, largeur);
     entete e = premier_entete();
-    // Room past the block for the letters made 32 at a time, and for a
-    // whole header's 16 bytes.
-    sortie s{flux, std::vector<char>(taille_tampon + sizeof(octets) + sizeof e.texte), 0};
+    // Room past the block for the letters made a vector at a time, and for
+    // a whole header's 16 bytes.
+    sortie s{flux, std::vector<char>(taille_tampon + debordement + sizeof e.texte), 0};
 
     for (std::int32_t i = 0; i < nb_seq; ++i) {
         // A fixed-size copy, the bytes past the header overwritten next.

@@ -37,6 +37,12 @@ inline constexpr std::size_t taille_lot = std::size_t{1} << 16;
 void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
                       std::uint32_t graine);
 
+// The same, with the replica's values and letters computed on vectors of
+// largeur bytes (16, 32 or 64, at most largeur_maximale()) where the one
+// above takes the widest the processor has; the tests try every width.
+void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
+                      std::uint32_t graine, std::size_t largeur);
+
 // Closes the stream and returns the exit status for it: 0 when every write
 // reached the file, 255 when any write or the close itself failed.
 int fermer_sequences(std::FILE* flux);

@@ -13,15 +13,19 @@
 
 namespace {
 
-// srand(graine), then the writer, told the seed graine_annoncee.
+// srand(graine), then the writer, told the seed graine_annoncee, with
+// vectors of largeur bytes, or 0 for the writer's own choice.
 std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq,
-                              unsigned graine_annoncee)
+                              unsigned graine_annoncee, std::size_t largeur = 0)
 {
     std::srand(graine);
     char* donnees = nullptr;
     std::size_t taille = 0;
     std::FILE* flux = open_memstream(&donnees, &taille);
-    ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee);
+    if (largeur == 0)
+        ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee);
+    else
+        ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee, largeur);
     std::fclose(flux);
     std::string texte(donnees, taille);
     std::free(donnees);
@@ -86,9 +90,12 @@ TEST(Ecriture, ChaqueLimiteDeBlocFranchieDonneLeMemeFichier)
     unsigned graine = 1765200000;
     for (auto [taille_seq, nb_seq] : formes) {
         ++graine;
-        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(graine, taille_seq, nb_seq),
-                                   fichier_attendu(graine, taille_seq, nb_seq)))
-            << taille_seq << " x " << nb_seq;
+        const std::string attendu = fichier_attendu(graine, taille_seq, nb_seq);
+        // Every vector width this processor has.
+        for (std::size_t largeur = 16; largeur <= largeur_maximale(); largeur *= 2)
+            EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(graine, taille_seq, nb_seq, graine, largeur),
+                                       attendu))
+                << taille_seq << " x " << nb_seq << ", width " << largeur;
     }
 }
 
