@@ -89,11 +89,23 @@ protected:
     }
 
     // Runs a successful command and checks "alea.seq" against the file that
-    // the generator gives for one of the seconds the run spanned.
-    void verifier_execution(const std::vector<std::string>& arguments, int taille_seq, int nb_seq)
+    // the generator gives for one of the seconds the run spanned. With
+    // rand_deviant, the test library's rand is preloaded with that setting,
+    // and depuis and masque_avant say which file to expect (fichier_attendu).
+    void verifier_execution(const std::vector<std::string>& arguments, int taille_seq, int nb_seq,
+                            const std::string& rand_deviant = "", long depuis = LONG_MAX,
+                            int masque_avant = 0)
     {
+        std::vector<std::pair<std::string, std::string>> variables;
+        if (!rand_deviant.empty()) {
+            // ASan checks that its runtime is loaded first, which a preload breaks.
+            const char* options = std::getenv("ASAN_OPTIONS");
+            variables = {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
+                         {"RAND_DEVIANT", rand_deviant},
+                         {"ASAN_OPTIONS", std::string(options ? options : "") + ":verify_asan_link_order=0"}};
+        }
         const auto debut = static_cast<unsigned>(std::time(nullptr));
-        const resultat r = lancer(arguments);
+        const resultat r = lancer(arguments, RLIM_INFINITY, variables);
         const auto fin = static_cast<unsigned>(std::time(nullptr));
         ASSERT_EQ(r.statut, 0) << r.erreurs;
         EXPECT_EQ(r.sortie, "");
@@ -102,9 +114,11 @@ protected:
         const std::string texte = lire_fichier(fichier);
         bool trouve = false;
         for (unsigned graine = debut; graine <= fin && !trouve; ++graine)
-            trouve = texte == fichier_attendu(graine, taille_seq, nb_seq);
+            trouve = texte == fichier_attendu(graine, taille_seq, nb_seq, depuis, masque_avant);
         EXPECT_TRUE(trouve) << "arguments '" << arguments[0] << "' '" << arguments[1]
-                            << "' expected " << taille_seq << " x " << nb_seq << ", got:\n"
+                            << "' expected " << taille_seq << " x " << nb_seq
+                            << (rand_deviant.empty() ? "" : " with RAND_DEVIANT=" + rand_deviant)
+                            << ", got:\n"
                             << texte.substr(0, 200);
     }
 
@@ -217,37 +231,12 @@ TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
 
 TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)
 {
-    struct cas {
-        long depuis;
-        int masque_avant;
-        bool suivi;  // whether the file must follow that rand
-    };
-    const cas table[] = {
-        {0, 0, true},         // different from the first value
-        {63, 0, true},        // the last value checked differs
-        {64, 1 << 20, true},  // the checked values differ only in bits no letter uses
-        // Past the values checked, the rest of the file is the replica's:
-        // that rand is not followed, the C library's is.
-        {64, 0, false},
-    };
-    // ASan checks that its runtime is loaded first, which a preload breaks.
-    const char* options = std::getenv("ASAN_OPTIONS");
-    const std::string options_asan =
-        std::string(options ? options : "") + ":verify_asan_link_order=0";
-    for (const cas& c : table) {
-        const auto debut = static_cast<unsigned>(std::time(nullptr));
-        const resultat r =
-            lancer({"1000", "300"}, RLIM_INFINITY,
-                   {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
-                    {"RAND_DEVIANT", std::to_string(c.depuis) + " " + std::to_string(c.masque_avant)},
-                    {"ASAN_OPTIONS", options_asan}});
-        const auto fin = static_cast<unsigned>(std::time(nullptr));
-        ASSERT_EQ(r.statut, 0) << r.erreurs;
-        const std::string texte = lire_fichier(fichier);
-        bool trouve = false;
-        for (unsigned graine = debut; graine <= fin && !trouve; ++graine)
-            trouve = texte == (c.suivi ? fichier_attendu(graine, 1000, 300, c.depuis, c.masque_avant)
-                                       : fichier_attendu(graine, 1000, 300));
-        EXPECT_TRUE(trouve) << "RAND_DEVIANT=\"" << c.depuis << " " << c.masque_avant << "\"";
-    }
+    // A preloaded rand that departs from the C library's: from the first
+    // value, at the last value checked, and in bits no letter uses.
+    verifier_execution({"1000", "300"}, 1000, 300, "0 0", 0, 0);
+    verifier_execution({"1000", "300"}, 1000, 300, "63 0", 63, 0);
+    verifier_execution({"1000", "300"}, 1000, 300, "64 1048576", 64, 1 << 20);
+    // Past the values checked, the rest of the file is the replica's: that
+    // rand is not followed, the C library's is.
+    verifier_execution({"1000", "300"}, 1000, 300, "64 0");
 }
