@@ -177,8 +177,8 @@ void entete_suivant(entete& e)
 }
 
 // The bytes not yet written. Full blocks of taille_tampon go out as soon as
-// they are complete; the small overflow of a header or line feed past the
-// block waits at the front for the next one.
+// they are complete; the few bytes of a header that run past the block wait
+// at the front for the next one (letters stop at the block's end).
 struct sortie {
     std::FILE* flux;
     std::vector<char> tampon;
