@@ -1,6 +1,7 @@
 #include "sequences.hpp"
 
 #include "replique.hpp"
+#include "vecteurs.hpp"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,8 +29,11 @@ struct source_lettres {
     replique_rand replique;
     // The replica's values modulo 8: the retard_maximal values the next step
     // needs, then the latest step's taille_lot values, then room for the
-    // letters made a vector at a time past the last one.
-    std::vector<std::uint8_t> valeurs;
+    // letters made a vector at a time past the last one. The correction
+    // terms the same way, beside them. Both aligned on the widest vector.
+    std::vector<std::uint8_t> memoire;
+    std::uint8_t* valeurs;
+    std::uint8_t* correctifs;
     std::size_t curseur;  // next value to turn into a letter
     std::size_t fin;
     std::size_t largeur;  // of the vectors the values are computed with
@@ -48,66 +52,32 @@ source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres
 }
 
 // The most letters made past those asked for.
-constexpr std::size_t debordement = sizeof(octets_64);
-
-// bases[(v >> 1) & 3] for each value, a vector at a time: up to a vector's
-// width less one letters more than nombre are written, and as many values
-// read past the last.
-template <typename octets>
-[[gnu::always_inline]] inline void en_lettres_par(const std::uint8_t* valeurs, char* lettres,
-                                                  std::size_t nombre)
-{
-    // Without a table: with b1 and b2 bits 1 and 2 of v, 'A' + 2 b1 gives
-    // A or C, and b2 adds 19 (T) or, with b1, 4 (G).
-    for (std::size_t i = 0; i < nombre; i += sizeof(octets)) {
-        octets v;
-        std::memcpy(&v, valeurs + i, sizeof v);
-        const octets b1 = (v >> 1) & 1;
-        const octets b2 = (v >> 2) & 1;
-        const octets lettre = 'A' + (b1 + b1) + (-b2 & (19 - (-b1 & 15)));
-        std::memcpy(lettres + i, &lettre, sizeof lettre);
-    }
-}
-
-__attribute__((target("avx512bw"))) void en_lettres_64(const std::uint8_t* valeurs, char* lettres,
-                                                       std::size_t nombre)
-{
-    en_lettres_par<octets_64>(valeurs, lettres, nombre);
-}
-
-__attribute__((target("avx2"))) void en_lettres_32(const std::uint8_t* valeurs, char* lettres,
-                                                   std::size_t nombre)
-{
-    en_lettres_par<octets_32>(valeurs, lettres, nombre);
-}
-
-void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre, std::size_t largeur)
-{
-    if (largeur == 64)
-        en_lettres_64(valeurs, lettres, nombre);
-    else if (largeur == 32)
-        en_lettres_32(valeurs, lettres, nombre);
-    else
-        en_lettres_par<octets_16>(valeurs, lettres, nombre);
-}
+constexpr std::size_t debordement = largeur_la_plus_grande;
 
 // Once the replica has proved itself: its next retard_maximal values come
 // from the replica stepped one at a time, and start the history that the
 // steps of taille_lot values need.
 void passer_a_la_replique(source_lettres& source)
 {
-    source.valeurs.assign(retard_maximal + taille_lot + debordement, 0);
+    constexpr std::size_t taille = retard_maximal + taille_lot + debordement;
+    constexpr std::size_t alignement = largeur_la_plus_grande;
+    source.memoire.assign(2 * taille + alignement, 0);
+    const auto adresse = reinterpret_cast<std::uintptr_t>(source.memoire.data());
+    source.valeurs = source.memoire.data() + (alignement - adresse % alignement) % alignement;
+    source.correctifs = source.valeurs + taille;
     for (std::size_t i = 0; i < retard_maximal; ++i)
         source.valeurs[i] = avancer_replique(source.replique) & 7;
+    amorcer_correctifs(source.valeurs, source.correctifs, source.largeur);
     source.curseur = 0;
     source.fin = retard_maximal;
 }
 
 void prolonger_source(source_lettres& source)
 {
-    std::uint8_t* valeurs = source.valeurs.data();
-    std::memmove(valeurs, valeurs + source.fin - retard_maximal, retard_maximal);
-    prolonger_valeurs(valeurs, taille_lot, source.largeur);
+    const std::size_t debut = source.fin - retard_maximal;
+    std::memmove(source.valeurs, source.valeurs + debut, retard_maximal);
+    std::memmove(source.correctifs, source.correctifs + debut, retard_maximal);
+    prolonger_valeurs(source.valeurs, source.correctifs, taille_lot, source.largeur);
     source.curseur = retard_maximal;
     source.fin = retard_maximal + taille_lot;
 }
@@ -138,7 +108,7 @@ void remplir_lettres(source_lettres& source, char* lettres, std::size_t nombre)
             if (source.curseur == source.fin)
                 prolonger_source(source);
             fait = std::min(nombre, source.fin - source.curseur);
-            en_lettres(source.valeurs.data() + source.curseur, lettres, fait, source.largeur);
+            en_lettres(source.valeurs + source.curseur, lettres, fait, source.largeur);
             source.curseur += fait;
         }
         lettres += fait;

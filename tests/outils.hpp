@@ -7,6 +7,14 @@
 #include <iterator>
 #include <string>
 
+// The writer's replica is of the GNU C library's rand; with another C library
+// every letter comes from rand, and the replica has nothing to agree with.
+#if defined(__GLIBC__) && !defined(__UCLIBC__)
+inline constexpr bool rand_de_glibc = true;
+#else
+inline constexpr bool rand_de_glibc = false;
+#endif
+
 // The file as it must be for a seed, built independently of the writer:
 // headers numbered from 0, and letter k of the file is "ACTG"[r & 3] for the
 // k-th value r that rand returns after srand(graine). For a rand that departs

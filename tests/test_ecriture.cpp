@@ -1,7 +1,7 @@
 // The writer, driven in-process on memory and device streams.
 #include "outils.hpp"
-#include "replique.hpp"
 #include "sequences.hpp"
+#include "vecteurs.hpp"
 
 #include <gtest/gtest.h>
 

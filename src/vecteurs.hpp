@@ -1,0 +1,38 @@
+// The generator's values and the letters they give, a whole vector of values
+// at a time: the one place that knows vector widths and processor features.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The widest vector any processor is given, in bytes.
+inline constexpr std::size_t largeur_la_plus_grande = 64;
+
+// The values of r modulo 8 are all that a letter needs. Longer recurrences
+// on them, whose lags are all multiples of a vector's width, compute a whole
+// vector of values at once, on bytes of which only the low 3 bits count.
+// They need the retard_maximal values before the ones they compute, and as
+// many of a second sequence, the correction terms, that they keep beside.
+inline constexpr std::size_t retard_maximal = 124 * largeur_la_plus_grande;
+
+// The widest vector this processor handles in one register, in bytes: on
+// x86, 64 with AVX-512BW and 32 with AVX2; 16 everywhere else.
+std::size_t largeur_maximale();
+
+// The correction terms that go with the retard_maximal values of valeurs,
+// for vectors of largeur bytes.
+void amorcer_correctifs(const std::uint8_t* valeurs, std::uint8_t* correctifs,
+                        std::size_t largeur);
+
+// Computes valeurs[retard_maximal .. retard_maximal + nombre), and the
+// correction terms beside them, from the retard_maximal of each before them,
+// largeur (16, 32 or 64, at most largeur_maximale()) values at a time.
+// nombre is a multiple of 64.
+void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t nombre,
+                       std::size_t largeur);
+
+// lettres[i] = bases[(valeurs[i] >> 1) & 3] for i < nombre, largeur at a
+// time: up to largeur - 1 letters more are written past nombre, and as many
+// values read past the last.
+void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre,
+                std::size_t largeur);
