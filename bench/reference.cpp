@@ -11,8 +11,8 @@ int main(int argc, char* argv[])
 {
     if (argc != 3)
         return 1;
-    const auto taille_seq = static_cast<std::int32_t>(std::strtol(argv[1], nullptr, 10));
-    const auto nb_seq = static_cast<std::int32_t>(std::strtol(argv[2], nullptr, 10));
+    const auto taille_seq = static_cast<std::int32_t>(std::strtoll(argv[1], nullptr, 10));
+    const auto nb_seq = static_cast<std::int32_t>(std::strtoll(argv[2], nullptr, 10));
     std::srand(static_cast<std::uint32_t>(std::time(nullptr)));
     std::FILE* flux = std::fopen("alea.seq", "wt");
     if (flux == nullptr)

@@ -9,6 +9,34 @@
 #include <cstring>
 #include <ctime>
 
+#include <sys/types.h>
+
+// The build asks for 64-bit file offsets and times on 32-bit machines: a file
+// of 2 GiB or more must be writable, and a 32-bit time fails from 2038 on,
+// giving every run the same seed.
+#if defined(__GLIBC__)
+static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
+#if __GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34)
+static_assert(sizeof(std::time_t) == 8, "build with _TIME_BITS=64");
+#endif
+#endif
+
+namespace {
+
+// A count as the command line gives it: base 10, leniently (scripts may rely
+// on "12abc" meaning 12), read as 64 bits on every machine, then its low 32
+// bits as a two's-complement number. strtol would stop at 32 bits where long
+// has 32, and the same arguments would make another file there.
+std::int32_t lire_compte(const char* texte)
+{
+    const auto bas = static_cast<std::uint32_t>(std::strtoll(texte, nullptr, 10));
+    if (bas <= 0x7fffffffu)
+        return static_cast<std::int32_t>(bas);
+    return static_cast<std::int32_t>(bas - 0x80000000u) + INT32_MIN;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     if (argc != 3) {
@@ -17,10 +45,8 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // Lenient on purpose: strtol's value, whatever the text, kept to its low
-    // 32 bits. Scripts may rely on "12abc" meaning 12.
-    const auto taille_seq = static_cast<std::int32_t>(std::strtol(argv[1], nullptr, 10));
-    const auto nb_seq = static_cast<std::int32_t>(std::strtol(argv[2], nullptr, 10));
+    const std::int32_t taille_seq = lire_compte(argv[1]);
+    const std::int32_t nb_seq = lire_compte(argv[2]);
 
     // Whole seconds: runs started within the same second write the same file.
     const auto graine = static_cast<std::uint32_t>(std::time(nullptr));
