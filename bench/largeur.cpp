@@ -1,0 +1,38 @@
+// The benchmark's writer at a chosen vector width: the same letters as
+// brasse_adn, sent to /dev/null, so that only the tool's own work is timed.
+// Prints the writer's time in milliseconds.
+// brasse_adn_largeur largeur taille_seq nb_seq
+#include "sequences.hpp"
+#include "vecteurs.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+int main(int argc, char* argv[])
+{
+    if (argc != 4)
+        return 1;
+    const auto largeur = static_cast<std::size_t>(std::strtoul(argv[1], nullptr, 10));
+    if (largeur != 16 && largeur != 32 && largeur != 64)
+        return 1;
+    if (largeur > largeur_maximale()) {
+        std::fprintf(stderr, "this processor has no %zu-byte vectors\n", largeur);
+        return 2;
+    }
+    const auto taille_seq = static_cast<std::int32_t>(std::strtoll(argv[2], nullptr, 10));
+    const auto nb_seq = static_cast<std::int32_t>(std::strtoll(argv[3], nullptr, 10));
+    const auto graine = static_cast<std::uint32_t>(std::time(nullptr));
+    std::srand(graine);
+    std::FILE* flux = std::fopen("/dev/null", "w");
+    if (flux == nullptr)
+        return 255;
+    const auto debut = std::chrono::steady_clock::now();
+    ecrire_sequences(flux, taille_seq, nb_seq, graine, largeur);
+    const int statut = fermer_sequences(flux);
+    const std::chrono::duration<double, std::milli> duree = std::chrono::steady_clock::now() - debut;
+    std::printf("%.2f\n", duree.count());
+    return statut;
+}
