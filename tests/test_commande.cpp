@@ -190,7 +190,7 @@ TEST_F(Commande, ConvertitLesArgumentsSansLesRefuser)
         {"3", "4294967298", 3, 2},
         {"2147483648", "2", INT32_MIN, 2},
         {"-4294967295", "1", 1, 1},
-        // Beyond 64 bits strtol saturates: the high limit's low bits make -1,
+        // Beyond 64 bits the conversion saturates: the high limit's low bits make -1,
         // the low limit's make 0.
         {"99999999999999999999", "2", -1, 2},
         {"3", "99999999999999999999", 3, -1},
