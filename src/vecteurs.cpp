@@ -37,8 +37,9 @@ template <typename octets>
                                                  std::size_t nombre)
 {
     const std::uint8_t* const fin = valeurs + retard_maximal + nombre;
+    constexpr std::size_t m = sizeof(octets);
     std::uint8_t* c = correctifs + retard_maximal;
-    for (std::uint8_t* n = valeurs + retard_maximal; n < fin; n += sizeof(octets), c += sizeof(octets)) {
+    for (std::uint8_t* n = valeurs + retard_maximal; n < fin; n += m, c += m) {
         // Hides that one step's loads are earlier steps' loads and stores.
         // Seeing it, GCC carries the vectors from step to step in registers,
         // more than there are at 16 bytes: through the stack, ten times slower.
