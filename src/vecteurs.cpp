@@ -71,6 +71,21 @@ template <typename octets>
     }
 }
 
+// Each run's letters made a whole vector at a time, the last vector ending
+// with the run: at this length the stores are what counts.
+template <typename octets>
+[[gnu::always_inline]] inline void etaler_lettres_par(char* destination, std::size_t pas,
+                                                      const std::uint8_t* valeurs,
+                                                      std::size_t longueur, unsigned nombre)
+{
+    constexpr std::size_t m = sizeof(octets);
+    for (unsigned r = 0; r < nombre; ++r, destination += pas, valeurs += longueur) {
+        for (std::size_t k = 0; k + m < longueur; k += m)
+            en_lettres_par<octets>(valeurs + k, destination + k, m);
+        en_lettres_par<octets>(valeurs + longueur - m, destination + longueur - m, m);
+    }
+}
+
 } // namespace
 
 void amorcer_correctifs(const std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t largeur)
@@ -114,6 +129,20 @@ __attribute__((target("avx2"))) void en_lettres_32(const std::uint8_t* valeurs, 
     en_lettres_par<octets_32>(valeurs, lettres, nombre);
 }
 
+__attribute__((target("avx512bw"))) void etaler_lettres_64(char* destination, std::size_t pas,
+                                                            const std::uint8_t* valeurs,
+                                                            std::size_t longueur, unsigned nombre)
+{
+    etaler_lettres_par<octets_64>(destination, pas, valeurs, longueur, nombre);
+}
+
+__attribute__((target("avx2"))) void etaler_lettres_32(char* destination, std::size_t pas,
+                                                        const std::uint8_t* valeurs,
+                                                        std::size_t longueur, unsigned nombre)
+{
+    etaler_lettres_par<octets_32>(destination, pas, valeurs, longueur, nombre);
+}
+
 } // namespace
 
 std::size_t largeur_maximale()
@@ -144,6 +173,17 @@ void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre, 
         en_lettres_par<octets_16>(valeurs, lettres, nombre);
 }
 
+void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
+                    std::size_t longueur, unsigned nombre, std::size_t largeur)
+{
+    if (largeur == 64 && longueur >= 64)
+        etaler_lettres_64(destination, pas, valeurs, longueur, nombre);
+    else if (largeur >= 32 && longueur >= 32)
+        etaler_lettres_32(destination, pas, valeurs, longueur, nombre);
+    else
+        etaler_lettres_par<octets_16>(destination, pas, valeurs, longueur, nombre);
+}
+
 #else
 
 // Elsewhere, 16-byte vectors: NEON on aarch64, the compiler's own lowering
@@ -162,6 +202,12 @@ void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::siz
 void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre, std::size_t)
 {
     en_lettres_par<octets_16>(valeurs, lettres, nombre);
+}
+
+void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
+                    std::size_t longueur, unsigned nombre, std::size_t)
+{
+    etaler_lettres_par<octets_16>(destination, pas, valeurs, longueur, nombre);
 }
 
 #endif

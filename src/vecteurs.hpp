@@ -15,6 +15,12 @@ inline constexpr std::size_t largeur_la_plus_grande = 64;
 // many of a second sequence, the correction terms, that they keep beside.
 inline constexpr std::size_t retard_maximal = 124 * largeur_la_plus_grande;
 
+// Once started, each step reads back only this many values of each.
+inline constexpr std::size_t historique(std::size_t largeur)
+{
+    return 62 * largeur;
+}
+
 // The widest vector this processor handles in one register, in bytes: on
 // x86, 64 with AVX-512BW and 32 with AVX2; 16 everywhere else.
 std::size_t largeur_maximale();
@@ -25,7 +31,8 @@ void amorcer_correctifs(const std::uint8_t* valeurs, std::uint8_t* correctifs,
                         std::size_t largeur);
 
 // Computes valeurs[retard_maximal .. retard_maximal + nombre), and the
-// correction terms beside them, from the retard_maximal of each before them,
+// correction terms beside them, from the historique(largeur) of each before
+// them,
 // largeur (16, 32 or 64, at most largeur_maximale()) values at a time.
 // nombre is a multiple of 64.
 void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t nombre,
@@ -36,3 +43,9 @@ void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::siz
 // values read past the last.
 void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre,
                 std::size_t largeur);
+
+// The letters of nombre runs of longueur values (16 or more), one after the
+// other from valeurs, to destination, destination + pas, and so on, with
+// vectors of up to largeur bytes. Nothing is written past a run's letters.
+void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
+                    std::size_t longueur, unsigned nombre, std::size_t largeur);

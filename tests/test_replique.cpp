@@ -61,8 +61,12 @@ TEST(Replique, LaRecurrenceParLotsDonneLesValeursModuloHuit)
                                                        << ", step " << pas << ", value "
                                                        << i - retard_maximal;
                 }
-                std::memmove(valeurs.data(), valeurs.data() + lot, retard_maximal);
-                std::memmove(correctifs.data(), correctifs.data() + lot, retard_maximal);
+                // Only the history a step reads; what is before it is stale.
+                const std::size_t garde = historique(largeur);
+                std::memmove(valeurs.data() + retard_maximal - garde,
+                             valeurs.data() + retard_maximal + lot - garde, garde);
+                std::memmove(correctifs.data() + retard_maximal - garde,
+                             correctifs.data() + retard_maximal + lot - garde, garde);
             }
         }
     }
