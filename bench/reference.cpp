@@ -1,6 +1,7 @@
 // The benchmark's reference path: the same command, with the writer as it
 // was first written, one rand and one fputc per letter.
 #include "sequences.hpp"
+#include "source_lettres.hpp"
 
 #include <cstdint>
 #include <cstdio>

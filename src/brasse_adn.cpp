@@ -1,6 +1,7 @@
 // brasse_adn taille_seq nb_seq: writes "alea.seq", nb_seq random DNA
 // sequences of taille_seq letters each, in FASTA layout.
 #include "sequences.hpp"
+#include "vecteurs.hpp"
 
 #include <cerrno>
 #include <cstdint>
@@ -52,12 +53,24 @@ int main(int argc, char* argv[])
     const auto graine = static_cast<std::uint32_t>(std::time(nullptr));
     std::srand(graine);
 
+    // Everything the writer needs, before the open empties a previous file.
+    void* const memoire = std::calloc(1, taille_memoire());
+    if (memoire == nullptr) {
+        std::fputs("brasse_adn : mémoire insuffisante, alea.seq n'a pas été touché\n", stderr);
+        return 255;
+    }
+
     std::FILE* flux = std::fopen("alea.seq", "wt");
     if (flux == nullptr) {
         std::fprintf(stderr, "brasse_adn : impossible d'ouvrir alea.seq en écriture : %s\n",
                      std::strerror(errno));
+        std::free(memoire);
         return 255;
     }
-    ecrire_sequences(flux, taille_seq, nb_seq, graine);
+    // The writer hands the stream whole blocks: a buffer of the stream's own
+    // would only copy them, and be allocated after the open.
+    std::setvbuf(flux, nullptr, _IONBF, 0);
+    ecrire_sequences(flux, taille_seq, nb_seq, graine, memoire, largeur_maximale());
+    std::free(memoire);
     return fermer_sequences(flux);
 }

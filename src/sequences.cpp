@@ -1,215 +1,267 @@
 #include "sequences.hpp"
 
-#include "replique.hpp"
+#include "source_lettres.hpp"
 #include "vecteurs.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
-
-char tirer_base(int& tirage)
-{
-    tirage = std::rand();
-    return bases[tirage & 3];
-}
-
-char tirer_base()
-{
-    int tirage;
-    return tirer_base(tirage);
-}
 
 namespace {
 
-// Where the letters of the file come from, in file order.
-struct source_lettres {
-    std::int64_t a_verifier;  // letters still drawn through rand beside the replica
-    bool par_rand;            // every letter left comes from rand
-    replique_rand replique;
-    // The replica's values modulo 8: the retard_maximal values the next step
-    // needs, then the latest step's taille_lot values, then room for the
-    // letters made a vector at a time past the last one. The correction
-    // terms the same way, beside them. Both aligned on the widest vector.
-    std::vector<std::uint8_t> memoire;
-    std::uint8_t* valeurs;
-    std::uint8_t* correctifs;
-    std::size_t curseur;  // next value to turn into a letter
-    std::size_t fin;
-    std::size_t largeur;  // of the vectors the values are computed with
-};
+// A batch of ten short records, or one long record's header and one step of
+// its letters, starts before the end of the block and may run past it by at
+// most this much; the bytes past go at the front of the next block.
+constexpr std::size_t marge = 10 * (sizeof(gabarit::texte) + lettres_courtes) + 16 + 64;
 
-source_lettres preparer_source(std::uint32_t graine, std::int64_t nombre_lettres,
-                               std::size_t largeur)
-{
-    source_lettres source{};
-    source.largeur = largeur;
-    source.a_verifier = lettres_verifiees;
-    source.par_rand = nombre_lettres < static_cast<std::int64_t>(lettres_verifiees);
-    if (!source.par_rand)
-        source.replique = semer_replique(graine);
-    return source;
-}
+static_assert(10 * lettres_courtes <= reste_maximal, "a batch's letters fit a refill");
+static_assert(lecture_au_dela >= 64, "the few letters waiting are copied as 64");
 
-// The most letters made past those asked for.
-constexpr std::size_t debordement = largeur_la_plus_grande;
+// Room for the first record's line feed before the block, and alignment.
+constexpr std::size_t avant_bloc = 64;
 
-// Once the replica has proved itself: its next retard_maximal values come
-// from the replica stepped one at a time, and start the history that the
-// steps of taille_lot values need.
-void passer_a_la_replique(source_lettres& source)
-{
-    constexpr std::size_t taille = retard_maximal + taille_lot + debordement;
-    constexpr std::size_t alignement = largeur_la_plus_grande;
-    source.memoire.assign(2 * taille + alignement, 0);
-    const auto adresse = reinterpret_cast<std::uintptr_t>(source.memoire.data());
-    source.valeurs = source.memoire.data() + (alignement - adresse % alignement) % alignement;
-    source.correctifs = source.valeurs + taille;
-    for (std::size_t i = 0; i < retard_maximal; ++i)
-        source.valeurs[i] = avancer_replique(source.replique) & 7;
-    amorcer_correctifs(source.valeurs, source.correctifs, source.largeur);
-    source.curseur = 0;
-    source.fin = retard_maximal;
-}
-
-void prolonger_source(source_lettres& source)
-{
-    const std::size_t debut = source.fin - retard_maximal;
-    std::memmove(source.valeurs, source.valeurs + debut, retard_maximal);
-    std::memmove(source.correctifs, source.correctifs + debut, retard_maximal);
-    prolonger_valeurs(source.valeurs, source.correctifs, taille_lot, source.largeur);
-    source.curseur = retard_maximal;
-    source.fin = retard_maximal + taille_lot;
-}
-
-// The next nombre letters of the file. Up to debordement bytes past them may
-// be overwritten: the caller's buffer has the room, and writes there next.
-void remplir_lettres(source_lettres& source, char* lettres, std::size_t nombre)
-{
-    while (nombre > 0) {
-        if (source.par_rand) {
-            for (std::size_t i = 0; i < nombre; ++i)
-                lettres[i] = tirer_base();
-            return;
-        }
-        std::size_t fait;
-        if (source.a_verifier > 0) {
-            fait = std::min(nombre, static_cast<std::size_t>(source.a_verifier));
-            for (std::size_t i = 0; i < fait; ++i) {
-                int tirage;
-                lettres[i] = tirer_base(tirage);
-                if (tirage != tirer_replique(source.replique))
-                    source.par_rand = true;
-            }
-            source.a_verifier -= static_cast<std::int64_t>(fait);
-            if (source.a_verifier == 0 && !source.par_rand)
-                passer_a_la_replique(source);
-        } else {
-            if (source.curseur == source.fin)
-                prolonger_source(source);
-            fait = std::min(nombre, source.fin - source.curseur);
-            en_lettres(source.valeurs + source.curseur, lettres, fait, source.largeur);
-            source.curseur += fait;
-        }
-        lettres += fait;
-        nombre -= fait;
-    }
-}
-
-// The header line of the current record, ">Seq<i>\n", counted up in decimal
-// in place of a formatted write per record.
-struct entete {
-    char texte[16];  // the longest, ">Seq2147483647\n", takes 15
-    std::size_t longueur;
-};
-
-entete premier_entete()
-{
-    entete e{};
-    std::memcpy(e.texte, ">Seq0\n", 6);
-    e.longueur = 6;
-    return e;
-}
-
-void entete_suivant(entete& e)
-{
-    std::size_t p = e.longueur - 2;
-    while (p >= 4 && e.texte[p] == '9')
-        e.texte[p--] = '0';
-    if (p >= 4) {
-        ++e.texte[p];
-    } else {
-        // All nines: a 1 and one digit more.
-        e.texte[4] = '1';
-        e.texte[e.longueur - 1] = '0';
-        e.texte[e.longueur++] = '\n';
-    }
-}
-
-// The bytes not yet written. Full blocks of taille_tampon go out as soon as
-// they are complete; the few bytes of a header that run past the block wait
-// at the front for the next one (letters stop at the block's end).
 struct sortie {
     std::FILE* flux;
-    std::vector<char> tampon;
-    std::size_t rempli;
+    char* bloc;
+    char* ici;  // the next byte to write; one before bloc at the start
 };
 
-// False when the stream has failed: the file is lost, no use going on.
+// Writes the full block when there is one. False when the stream has failed:
+// the file is lost, no use going on.
 bool envoyer_si_plein(sortie& s)
 {
-    if (s.rempli < taille_tampon)
+    if (s.ici < s.bloc + taille_tampon)
         return true;
-    std::fwrite(s.tampon.data(), 1, taille_tampon, s.flux);
-    s.rempli -= taille_tampon;
-    std::memcpy(s.tampon.data(), s.tampon.data() + taille_tampon, s.rempli);
+    std::fwrite(s.bloc, 1, taille_tampon, s.flux);
+    const auto reste = static_cast<std::size_t>(s.ici - (s.bloc + taille_tampon));
+    std::memcpy(s.bloc, s.bloc + taille_tampon, reste);
+    s.ici = s.bloc + reste;
     return std::ferror(s.flux) == 0;
+}
+
+// The header line of a record, in a register: 16 bytes, of which those
+// past the gabarit's length are overwritten by what follows.
+using entete = unsigned char __attribute__((vector_size(16)));
+
+// 1 at byte position, 0 elsewhere: added to a header, one more at that digit.
+entete un_a(std::size_t position)
+{
+    entete un{};
+    un[position] = 1;
+    return un;
+}
+
+// The headers of the current ten records, and how to go to the next ten in
+// the register: one more at the last digit of q (dix), or, when that digit
+// goes from 9 to 0, one more at the digit before (retenue). Made anew from
+// gabarit_de every hundred q: bytes just stored one by one, then read as a
+// whole, stall the processor.
+struct entetes {
+    entete e;        // record 10 q's
+    entete un;       // from one record's to the next's
+    entete dix;
+    entete retenue;
+    std::size_t longueur;  // with the line feed in front
+    std::uint32_t dizaine;  // q
+    unsigned unites;        // q's last digit
+    unsigned dizaines;      // the one before, 0 when q < 10
+};
+
+[[gnu::noinline]] void refaire_entetes(entetes& h, std::uint32_t dizaine)
+{
+    const gabarit g = gabarit_de(dizaine);
+    std::memcpy(&h.e, g.texte, sizeof h.e);
+    h.longueur = g.longueur;
+    h.un = un_a(g.longueur - 2);
+    h.dix = un_a(g.longueur - 3);
+    h.retenue = un_a(g.longueur - 4) - 9 * h.dix;
+    h.dizaine = dizaine;
+    h.unites = dizaine % 10;
+    h.dizaines = dizaine / 10 % 10;
+}
+
+[[gnu::always_inline]] inline void dizaine_suivante(entetes& h)
+{
+    if (h.unites < 9 && h.dizaine > 0) {
+        ++h.unites;
+        h.e += h.dix;
+    } else if (h.unites == 9 && h.dizaines < 9 && h.dizaine >= 10) {
+        h.unites = 0;
+        ++h.dizaines;
+        h.e += h.retenue;
+    } else {
+        refaire_entetes(h, h.dizaine + 1);
+        return;
+    }
+    ++h.dizaine;
+}
+
+// Every record, when each has at most lettres_courtes letters: ten at a
+// time, from one check of the room in the block and of the letters waiting.
+// The loop holds its state in registers. Each record is its header, stored
+// whole, then its letters: with morceaux 0, none; with 1, up to 16 copied as
+// 16, the bytes past them overwritten by the next record; with -1, those of
+// the ten records made at once from the replica's values once it is in
+// charge, copied from the letters waiting before. False when the stream has
+// failed.
+template <int morceaux>
+bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t lettres)
+{
+    entetes h{};
+    refaire_entetes(h, 0);
+    char* ici = s.ici;
+    for (std::uint32_t i = 0; i < nb_seq; i += 10) {
+        const unsigned nombre = std::min<std::uint32_t>(10, nb_seq - i);
+        const std::size_t voulues = nombre * lettres;
+        if (ici >= s.bloc + taille_tampon) {
+            s.ici = ici;
+            if (!envoyer_si_plein(s))
+                return false;
+            ici = s.ici;
+        }
+        const bool des_valeurs =
+            morceaux == -1 && source.debut == source.fin && replique_en_charge(source);
+        if (des_valeurs) {
+            while (source.calculees - source.prises < voulues)
+                calculer(source);
+        } else {
+            while (source.fin - source.debut < voulues)
+                recharger(source, morceaux == -1 ? voulues : 0);
+        }
+        const char* depuis = source.lettres + source.debut;
+        char* const premier = ici;
+        entete e = h.e;
+        const std::size_t longueur = h.longueur;
+        for (unsigned j = 0; j < nombre; ++j) {
+            std::memcpy(ici, &e, sizeof e);
+            if (morceaux == 1)
+                std::memcpy(ici + longueur, depuis, 16);
+            else if (morceaux == -1 && !des_valeurs)
+                std::memcpy(ici + longueur, depuis, lettres);
+            depuis += lettres;
+            e += h.un;
+            ici += longueur + lettres;
+        }
+        // After the ten headers: each overwrites what the header before it
+        // wrote past its end, and nothing past its own.
+        if (des_valeurs) {
+            etaler_lettres(premier + longueur, longueur + lettres, source.valeurs + source.prises,
+                           lettres, nombre, source.largeur);
+            source.prises += voulues;
+        } else {
+            source.debut += voulues;
+        }
+        dizaine_suivante(h);
+    }
+    s.ici = ici;
+    return true;
+}
+
+// One long record's letters: those waiting as letters copied, then the
+// replica's values made letters straight where they go. False when the
+// stream has failed.
+bool ecrire_lettres_longues(sortie& s, std::int64_t lettres, source_lettres& source)
+{
+    while (lettres > 0) {
+        if (!envoyer_si_plein(s))
+            return false;
+        // Up to 128 bytes past the block, and a vector more.
+        const auto place = static_cast<std::size_t>(s.bloc + taille_tampon + 128 - s.ici);
+        const auto voulu = static_cast<std::size_t>(std::min<std::int64_t>(lettres, taille_lot));
+        std::size_t fait;
+        if (source.debut == source.fin && replique_en_charge(source)) {
+            if (source.prises == source.calculees)
+                calculer(source);
+            fait = std::min({voulu, source.calculees - source.prises, place});
+            en_lettres(source.valeurs + source.prises, s.ici, fait, source.largeur);
+            source.prises += fait;
+        } else {
+            if (source.debut == source.fin)
+                recharger(source);
+            fait = std::min({voulu, source.fin - source.debut, place});
+            // Mostly the few checked against rand; a copy of unknown size
+            // this small costs more than the letters. The bytes copied past
+            // them are overwritten next.
+            if (fait <= 64)
+                std::memcpy(s.ici, source.lettres + source.debut, 64);
+            else
+                std::memcpy(s.ici, source.lettres + source.debut, fait);
+            source.debut += fait;
+        }
+        s.ici += fait;
+        lettres -= static_cast<std::int64_t>(fait);
+    }
+    return true;
 }
 
 } // namespace
 
-void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
-                      std::uint32_t graine)
+std::size_t taille_memoire()
 {
-    ecrire_sequences(flux, taille_seq, nb_seq, graine, largeur_maximale());
+    return 64 + taille_memoire_source() + avant_bloc + taille_tampon + marge;
+}
+
+gabarit gabarit_de(std::uint32_t dizaine)
+{
+    gabarit g{};
+    std::memcpy(g.texte, "\n>Seq", 5);
+    std::size_t n = 5;
+    if (dizaine > 0) {
+        char chiffres[10];
+        std::size_t k = 0;
+        for (; dizaine > 0; dizaine /= 10)
+            chiffres[k++] = static_cast<char>('0' + dizaine % 10);
+        while (k > 0)
+            g.texte[n++] = chiffres[--k];
+    }
+    g.texte[n++] = '0';
+    g.texte[n++] = '\n';
+    g.longueur = n;
+    return g;
 }
 
 void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
-                      std::uint32_t graine, std::size_t largeur)
+                      std::uint32_t graine, void* memoire, std::size_t largeur)
 {
     if (nb_seq <= 0)
         return;
-    const std::int64_t lettres_par_seq = taille_seq > 0 ? taille_seq : 0;
-    source_lettres source = preparer_source(graine, lettres_par_seq * nb_seq, largeur);
-    entete e = premier_entete();
-    // Room past the block for the letters made a vector at a time, and for
-    // a whole header's 16 bytes.
-    sortie s{flux, std::vector<char>(taille_tampon + debordement + sizeof e.texte), 0};
+    const std::size_t lettres = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
+    auto* const base = static_cast<unsigned char*>(memoire);
+    auto* const alignee = base + (64 - reinterpret_cast<std::uintptr_t>(base) % 64) % 64;
+    source_lettres source = preparer_source(alignee, graine,
+                                            static_cast<std::int64_t>(lettres) * nb_seq, largeur);
+    char* const bloc = reinterpret_cast<char*>(alignee + taille_memoire_source() + avant_bloc);
+    sortie s{flux, bloc, bloc - 1};
 
-    for (std::int32_t i = 0; i < nb_seq; ++i) {
-        // A fixed-size copy, the bytes past the header overwritten next.
-        std::memcpy(s.tampon.data() + s.rempli, e.texte, sizeof e.texte);
-        s.rempli += e.longueur;
-        // The next header is made now, a whole record before it is read:
-        // reading it right after its digits were stored one by one stalls.
-        if (i + 1 < nb_seq)
-            entete_suivant(e);
-        if (!envoyer_si_plein(s))
+    const auto nombre_seq = static_cast<std::uint32_t>(nb_seq);
+    if (lettres == 0) {
+        if (!ecrire_courts<0>(s, source, nombre_seq, lettres))
             return;
-        for (std::int64_t reste = lettres_par_seq; reste > 0;) {
-            const auto fait = static_cast<std::size_t>(
-                std::min<std::int64_t>(reste, static_cast<std::int64_t>(taille_tampon - s.rempli)));
-            remplir_lettres(source, s.tampon.data() + s.rempli, fait);
-            s.rempli += fait;
-            reste -= static_cast<std::int64_t>(fait);
-            if (!envoyer_si_plein(s))
-                return;
+    } else if (lettres <= 16) {
+        if (!ecrire_courts<1>(s, source, nombre_seq, lettres))
+            return;
+    } else if (lettres <= lettres_courtes) {
+        if (!ecrire_courts<-1>(s, source, nombre_seq, lettres))
+            return;
+    } else {
+        entetes h{};
+        refaire_entetes(h, 0);
+        for (std::uint32_t i = 0; i < nombre_seq; i += 10) {
+            entete e = h.e;
+            for (std::uint32_t j = i; j < std::min(i + 10, nombre_seq); ++j, e += h.un) {
+                if (!envoyer_si_plein(s))
+                    return;
+                std::memcpy(s.ici, &e, sizeof e);
+                s.ici += h.longueur;
+                if (!ecrire_lettres_longues(s, static_cast<std::int64_t>(lettres), source))
+                    return;
+            }
+            dizaine_suivante(h);
         }
-        s.tampon[s.rempli++] = '\n';
-        if (!envoyer_si_plein(s))
-            return;
     }
-    std::fwrite(s.tampon.data(), 1, s.rempli, flux);
+    *s.ici++ = '\n';
+    if (!envoyer_si_plein(s))
+        return;
+    std::fwrite(s.bloc, 1, static_cast<std::size_t>(s.ici - s.bloc), flux);
 }
 
 int fermer_sequences(std::FILE* flux)

@@ -1,6 +1,7 @@
 // The writer, driven in-process on memory and device streams.
 #include "outils.hpp"
 #include "sequences.hpp"
+#include "source_lettres.hpp"
 #include "vecteurs.hpp"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -22,10 +24,9 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     char* donnees = nullptr;
     std::size_t taille = 0;
     std::FILE* flux = open_memstream(&donnees, &taille);
-    if (largeur == 0)
-        ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee);
-    else
-        ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee, largeur);
+    std::vector<unsigned char> memoire(taille_memoire());
+    ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee, memoire.data(),
+                     largeur == 0 ? largeur_maximale() : largeur);
     std::fclose(flux);
     std::string texte(donnees, taille);
     std::free(donnees);
@@ -76,15 +77,22 @@ TEST(Ecriture, ChaqueLimiteDeBlocFranchieDonneLeMemeFichier)
     // Where the file changes hands: after the letters checked against rand,
     // after the replica's single steps, at every step of values, and where
     // a block of output ends inside a header (- 10), right after a line
-    // (- 7), before a line feed (- 6) or inside letters.
+    // (- 7), before a line feed (- 6) or inside letters. Records of each
+    // length that changes how they are written (none, one copy, ten at a
+    // time in vectors of 16, 32 or 64, one by one), on both sides of it.
     constexpr auto verifiees = static_cast<std::int32_t>(lettres_verifiees);
     constexpr auto bloc = static_cast<std::int32_t>(taille_tampon);
+    constexpr auto lot = static_cast<std::int32_t>(taille_lot);
+    constexpr auto courtes = static_cast<std::int32_t>(lettres_courtes);
     constexpr auto fin_pas_a_pas = static_cast<std::int32_t>(lettres_verifiees + retard_maximal);
     const std::pair<std::int32_t, std::int32_t> formes[] = {
-        {1, 200},      {verifiees - 1, 1}, {verifiees - 1, 2},   {verifiees, 1},
-        {verifiees + 1, 1}, {fin_pas_a_pas - 1, 1}, {fin_pas_a_pas, 1}, {fin_pas_a_pas + 1, 3},
-        {bloc - 10, 3}, {bloc - 7, 3},     {bloc - 6, 3},        {bloc - 1, 2},
-        {bloc, 2},     {bloc + 1, 2},      {3, 120000},          {100, 50000},
+        {1, 200},           {verifiees - 1, 1},    {verifiees - 1, 2},   {verifiees, 1},
+        {verifiees + 1, 1}, {fin_pas_a_pas - 1, 1}, {fin_pas_a_pas, 1},  {fin_pas_a_pas + 1, 3},
+        {bloc - 10, 3},     {bloc - 7, 3},         {bloc - 6, 3},        {bloc - 1, 2},
+        {bloc, 2},          {bloc + 1, 2},         {3, 120000},          {100, 50000},
+        {16, 70000},        {17, 60000},           {31, 40000},          {32, 40000},
+        {33, 40000},        {63, 20000},           {64, 20000},          {65, 20000},
+        {courtes, 5000},    {courtes + 1, 5000},   {lot - 1, 150},       {lot + 1, 150},
         {20'000'000, 1},
     };
     unsigned graine = 1765200000;
@@ -103,7 +111,10 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
 {
     // The writer is told another seed than rand's: its replica disagrees from
     // the first value, so every letter must come from rand.
-    for (auto [taille_seq, nb_seq] : {std::pair{1000, 300}, {static_cast<int>(taille_tampon) + 5, 2}})
+    for (auto [taille_seq, nb_seq] : {std::pair{1000, 300},
+                                      {static_cast<int>(taille_tampon) + 5, 2},
+                                      {10, 30000},
+                                      {100, 3000}})
         EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(4242, taille_seq, nb_seq, 4243),
                                    fichier_attendu(4242, taille_seq, nb_seq)))
             << taille_seq << " x " << nb_seq;
@@ -125,13 +136,26 @@ TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
     EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(99, 0, 1'000'001), fichier_attendu(99, 0, 1'000'001)));
 }
 
+TEST(Ecriture, LesGabaritsDEntetesVontJusquAuDernierNumero)
+{
+    // Ten records from each, to the last a 32-bit count can number.
+    for (std::uint32_t dizaine : {0u, 1u, 9u, 10u, 99u, 100u, 12345678u, 99999999u, 100000000u,
+                                  214748364u}) {
+        const gabarit g = gabarit_de(dizaine);
+        const std::string attendu = "\n>Seq" + (dizaine > 0 ? std::to_string(dizaine) : "") + "0\n";
+        ASSERT_LE(attendu.size(), sizeof g.texte);
+        EXPECT_EQ(std::string(g.texte, g.longueur), attendu);
+    }
+}
+
 TEST(Ecriture, SArreteALaPremiereEcritureRatee)
 {
     // About 4.6e18 letters: only stopping at the first failed block ends it.
     std::FILE* flux = std::fopen("/dev/full", "w");
     ASSERT_NE(flux, nullptr);
     std::srand(5);
-    ecrire_sequences(flux, INT32_MAX, INT32_MAX, 5);
+    std::vector<unsigned char> memoire(taille_memoire());
+    ecrire_sequences(flux, INT32_MAX, INT32_MAX, 5, memoire.data(), largeur_maximale());
     EXPECT_EQ(fermer_sequences(flux), 255);
 }
 
