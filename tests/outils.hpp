@@ -15,6 +15,19 @@ inline constexpr bool rand_de_glibc = true;
 inline constexpr bool rand_de_glibc = false;
 #endif
 
+// AddressSanitizer reserves terabytes of address space for its shadow.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool sous_asan = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool sous_asan = true;
+#else
+inline constexpr bool sous_asan = false;
+#endif
+#else
+inline constexpr bool sous_asan = false;
+#endif
+
 // The file as it must be for a seed, built independently of the writer:
 // headers numbered from 0, and letter k of the file is "ACTG"[r & 3] for the
 // k-th value r that rand returns after srand(graine). For a rand that departs

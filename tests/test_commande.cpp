@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -46,9 +47,10 @@ protected:
 
     // Runs brasse_adn with the arguments in the working directory, with an
     // optional file size limit (SIGXFSZ ignored, so a write beyond it fails
-    // with an error instead of killing the process).
+    // with an error instead of killing the process) and address space limit.
     resultat lancer(const std::vector<std::string>& arguments, rlim_t limite = RLIM_INFINITY,
-                    const std::vector<std::pair<std::string, std::string>>& variables = {})
+                    const std::vector<std::pair<std::string, std::string>>& variables = {},
+                    rlim_t espace = RLIM_INFINITY)
     {
         const std::string chemin_sortie = (racine / "sortie").string();
         const std::string chemin_erreurs = (racine / "erreurs").string();
@@ -78,6 +80,9 @@ protected:
                 if (setrlimit(RLIMIT_FSIZE, &limites) != 0)
                     _exit(126);
             }
+            const rlimit limites_espace{espace, espace};
+            if (espace != RLIM_INFINITY && setrlimit(RLIMIT_AS, &limites_espace) != 0)
+                _exit(126);
             execvp(argv[0], argv.data());
             _exit(127);
         }
@@ -91,6 +96,24 @@ protected:
         r.sortie = lire_fichier(chemin_sortie);
         r.erreurs = lire_fichier(chemin_erreurs);
         return r;
+    }
+
+    // Whether text is the file for one of the seconds from debut to fin.
+    static bool fichier_d_une_seconde(const std::string& texte, unsigned debut, unsigned fin,
+                                      int taille_seq, int nb_seq, long depuis = LONG_MAX,
+                                      int masque_avant = 0)
+    {
+        for (unsigned graine = debut; graine <= fin; ++graine)
+            if (texte == fichier_attendu(graine, taille_seq, nb_seq, depuis, masque_avant))
+                return true;
+        return false;
+    }
+
+    void ecrire_ancien_fichier()
+    {
+        std::FILE* ancien = std::fopen(fichier.c_str(), "w");
+        std::fputs("ancien contenu\n", ancien);
+        std::fclose(ancien);
     }
 
     // Runs a successful command and checks "alea.seq" against the file that
@@ -117,10 +140,7 @@ protected:
         EXPECT_EQ(r.erreurs, "");
         ASSERT_TRUE(fs::exists(fichier));
         const std::string texte = lire_fichier(fichier);
-        bool trouve = false;
-        for (unsigned graine = debut; graine <= fin && !trouve; ++graine)
-            trouve = texte == fichier_attendu(graine, taille_seq, nb_seq, depuis, masque_avant);
-        EXPECT_TRUE(trouve) << "arguments '" << arguments[0] << "' '" << arguments[1]
+        EXPECT_TRUE(fichier_d_une_seconde(texte, debut, fin, taille_seq, nb_seq, depuis, masque_avant)) << "arguments '" << arguments[0] << "' '" << arguments[1]
                             << "' expected " << taille_seq << " x " << nb_seq
                             << (rand_deviant.empty() ? "" : " with RAND_DEVIANT=" + rand_deviant)
                             << ", got:\n"
@@ -145,9 +165,7 @@ TEST_F(Commande, MauvaisNombreDArgumentsAfficheLUsageEtNeToucheAucunFichier)
         EXPECT_EQ(r.erreurs, "");
         EXPECT_FALSE(fs::exists(fichier)) << arguments.size() << " arguments";
 
-        std::FILE* ancien = std::fopen(fichier.c_str(), "w");
-        std::fputs("ancien contenu\n", ancien);
-        std::fclose(ancien);
+        ecrire_ancien_fichier();
         r = lancer(arguments);
         EXPECT_EQ(r.statut, 1);
         EXPECT_EQ(r.sortie, usage);
@@ -251,4 +269,52 @@ TEST_F(Commande, PasseLesValeursVerifieesLeFichierEstCeluiDeLaReplique)
     // A rand that departs only after the values checked is not followed: the
     // rest of the file is the replica's, proof that it did take over.
     verifier_execution({"1000", "300"}, 1000, 300, "64 0");
+}
+
+TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
+{
+    if (sous_asan)
+        GTEST_SKIP() << "AddressSanitizer reserves far more address space than these limits";
+    const char* const emulateur[] = {EMULATEUR nullptr};
+    if (emulateur[0] != nullptr)
+        GTEST_SKIP() << "under an emulator the limit would apply to the emulator";
+
+    // From limits too tight for the program to start (the usage text, which
+    // needs no memory of ours, tells) to limits with room to spare.
+    int refus = 0, reussites = 0;
+    rlim_t premiere_reussite = 0;
+    for (rlim_t espace = 1 << 20; espace <= 24 << 20; espace += 128 << 10) {
+        const resultat usage_seul = lancer({}, RLIM_INFINITY, {}, espace);
+        if (usage_seul.statut != 1 || usage_seul.sortie != usage)
+            continue;
+        ecrire_ancien_fichier();
+        const auto debut = static_cast<unsigned>(std::time(nullptr));
+        const resultat r = lancer({"100", "1000"}, RLIM_INFINITY, {}, espace);
+        const auto fin = static_cast<unsigned>(std::time(nullptr));
+        ASSERT_EQ(r.signal, 0) << "limit " << espace;
+        if (r.statut == 0) {
+            ++reussites;
+            if (premiere_reussite == 0)
+                premiere_reussite = espace;
+            EXPECT_TRUE(fichier_d_une_seconde(lire_fichier(fichier), debut, fin, 100, 1000))
+                << "limit " << espace;
+        } else {
+            ++refus;
+            EXPECT_EQ(r.statut, 255) << "limit " << espace;
+            EXPECT_EQ(lire_fichier(fichier), "ancien contenu\n") << "limit " << espace;
+            // One line of ours, not the C++ runtime's.
+            EXPECT_EQ(r.erreurs.rfind("brasse_adn : ", 0), 0u) << r.erreurs;
+            EXPECT_EQ(std::count(r.erreurs.begin(), r.erreurs.end(), '\n'), 1) << r.erreurs;
+        }
+    }
+    EXPECT_GT(refus, 0) << "no limit let the program start yet refused it the memory";
+    ASSERT_GT(reussites, 0) << "no limit let the program write the file";
+
+    // Where the smallest file was just written, one two hundred times larger
+    // is too: the memory does not grow with the counts.
+    const auto debut = static_cast<unsigned>(std::time(nullptr));
+    const resultat r = lancer({"1000", "20000"}, RLIM_INFINITY, {}, premiere_reussite);
+    const auto fin = static_cast<unsigned>(std::time(nullptr));
+    EXPECT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_TRUE(fichier_d_une_seconde(lire_fichier(fichier), debut, fin, 1000, 20000));
 }
