@@ -42,12 +42,13 @@ bool envoyer_si_plein(sortie& s)
 // past the gabarit's length are overwritten by what follows.
 using entete = unsigned char __attribute__((vector_size(16)));
 
-// 1 at byte position, 0 elsewhere: added to a header, one more at that digit.
-entete un_a(std::size_t position)
+// 1 at byte position, 0 elsewhere: added to a header, one more at that
+// digit. (Given back through a reference: returned, a vector would change
+// the calling convention on 32-bit x86 without SSE.)
+void un_a(entete& un, std::size_t position)
 {
-    entete un{};
+    un = entete{};
     un[position] = 1;
-    return un;
 }
 
 // The headers of the current ten records, and how to go to the next ten in
@@ -71,9 +72,10 @@ struct entetes {
     const gabarit g = gabarit_de(dizaine);
     std::memcpy(&h.e, g.texte, sizeof h.e);
     h.longueur = g.longueur;
-    h.un = un_a(g.longueur - 2);
-    h.dix = un_a(g.longueur - 3);
-    h.retenue = un_a(g.longueur - 4) - 9 * h.dix;
+    un_a(h.un, g.longueur - 2);
+    un_a(h.dix, g.longueur - 3);
+    un_a(h.retenue, g.longueur - 4);
+    h.retenue -= 9 * h.dix;
     h.dizaine = dizaine;
     h.unites = dizaine % 10;
     h.dizaines = dizaine / 10 % 10;
