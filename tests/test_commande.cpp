@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,7 +51,7 @@ protected:
     // with an error instead of killing the process) and address space limit.
     resultat lancer(const std::vector<std::string>& arguments, rlim_t limite = RLIM_INFINITY,
                     const std::vector<std::pair<std::string, std::string>>& variables = {},
-                    rlim_t espace = RLIM_INFINITY)
+                    rlim_t espace = RLIM_INFINITY, bool ignorer_sigxfsz = true)
     {
         const std::string chemin_sortie = (racine / "sortie").string();
         const std::string chemin_erreurs = (racine / "erreurs").string();
@@ -74,9 +75,13 @@ protected:
             for (const auto& [nom, valeur] : variables)
                 if (setenv(nom.c_str(), valeur.c_str(), 1) != 0)
                     _exit(126);
+            // Whatever this process was given, as a shell gives them.
+            std::signal(SIGXFSZ, SIG_DFL);
+            std::signal(SIGPIPE, SIG_DFL);
             if (limite != RLIM_INFINITY) {
                 const rlimit limites{limite, limite};
-                std::signal(SIGXFSZ, SIG_IGN);
+                if (ignorer_sigxfsz)
+                    std::signal(SIGXFSZ, SIG_IGN);
                 if (setrlimit(RLIMIT_FSIZE, &limites) != 0)
                     _exit(126);
             }
@@ -239,6 +244,30 @@ TEST_F(Commande, LimiteDeTailleDeFichierDonne255SansSignal)
     EXPECT_EQ(r.statut, 255);
     EXPECT_EQ(r.erreurs, "");
     EXPECT_LE(fs::file_size(fichier), 10000u);
+}
+
+TEST_F(Commande, LimiteDeTailleOuTubeSansLecteurArreteLeProcessusParUnSignal)
+{
+    // As for any program: with SIGXFSZ at its default, the kernel kills it.
+    resultat r = lancer({"1000", "100"}, 10000, {}, RLIM_INFINITY, false);
+    EXPECT_EQ(r.signal, SIGXFSZ);
+    EXPECT_EQ(r.statut, -1);
+
+    // A named pipe whose reader quits after a few bytes: SIGPIPE.
+    fs::remove(fichier);
+    ASSERT_EQ(mkfifo(fichier.c_str(), 0644), 0);
+    const pid_t lecteur = fork();
+    if (lecteur == 0) {
+        const int fd = open(fichier.c_str(), O_RDONLY);
+        char debut[10];
+        _exit(fd >= 0 && read(fd, debut, sizeof debut) > 0 ? 0 : 1);
+    }
+    r = lancer({"1000", "100000"});
+    int etat = 0;
+    EXPECT_EQ(waitpid(lecteur, &etat, 0), lecteur);
+    EXPECT_TRUE(WIFEXITED(etat) && WEXITSTATUS(etat) == 0) << "the reader read nothing";
+    EXPECT_EQ(r.signal, SIGPIPE);
+    EXPECT_EQ(r.statut, -1);
 }
 
 TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
