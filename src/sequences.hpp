@@ -10,8 +10,7 @@
 // shorter), a multiple of the page size.
 inline constexpr std::size_t taille_tampon = std::size_t{1} << 20;
 
-// Records of at most this many letters are written ten at a time, each
-// record's letters copied in fixed sizes.
+// Records of at most this many letters are written ten at a time.
 inline constexpr std::size_t lettres_courtes = 256;
 
 // The memory ecrire_sequences works in, in bytes, whatever the counts. The

@@ -22,14 +22,15 @@ char tirer_base(int& tirage);
 // values agree in full. Files with fewer letters are drawn through rand.
 inline constexpr std::size_t lettres_verifiees = 64;
 
-// Letters the replica makes per step, and values its buffer holds past the
-// history the recurrence needs.
+// Values the replica computes per step, and its buffer holds past the
+// history the recurrence needs: small enough for the first-level cache.
 inline constexpr std::size_t taille_lot = std::size_t{1} << 13;
 
 // The most letters a caller leaves untaken when it asks for more.
 inline constexpr std::size_t reste_maximal = 4096;
 
-// Bytes read past the last letter made by a caller copying in fixed sizes.
+// Bytes that may be read past the last letter waiting, by a caller copying
+// in fixed sizes, and written past the last one made.
 inline constexpr std::size_t lecture_au_dela = 64;
 
 // The memory a source works in, in bytes, aligned on 64 bytes by the caller.
