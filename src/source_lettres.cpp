@@ -49,8 +49,8 @@ void passer_a_la_replique(source_lettres& source)
 
 std::size_t taille_memoire_source()
 {
-    // Letters are read and values turned into letters a vector past the
-    // last: the values' overrun falls in the correction terms.
+    // Letters are read, and values turned into letters, a vector past the
+    // last: the values' overrun falls in the gap before the correction terms.
     return ecart_correctifs + taille_valeurs + taille_lettres + lecture_au_dela;
 }
 
