@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark's writer at a chosen vector width: the same letters as
 // brasse_adn, sent to /dev/null, so that only the tool's own work is timed.
 // Prints the writer's time in milliseconds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The write floor: as many bytes as a brasse_adn file, written to "alea.seq"
 // with write(2) from one 1 MiB buffer filled once. What the kernel alone
 // takes for the bytes; no program that makes them can be faster.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark's reference path: the same command, with the writer as it
 // was first written, one rand and one fputc per letter.
 #include "sequences.hpp"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for aarch64-linux-gnu with Debian's cross compiler
 # (g++-aarch64-linux-gnu); the tests run under qemu-user (qemu-user-static), and
 # GoogleTest comes from libgtest-dev:arm64.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for arm-linux-gnueabihf with Debian's cross compiler
 # (g++-arm-linux-gnueabihf); the tests run under qemu-user (qemu-user-static), and
 # GoogleTest comes from libgtest-dev:armhf.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 32-bit x86 with Debian's cross compiler
 # (g++-i686-linux-gnu); the tests run under qemu-user (qemu-user-static), and
 # GoogleTest comes from libgtest-dev:i386.

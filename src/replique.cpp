@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "replique.hpp"
 
 replique_rand semer_replique(std::uint32_t graine)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our own copy of the C library's rand (GNU libc, on every architecture): an
 // additive lagged Fibonacci generator, r[i] = r[i-3] + r[i-31] mod 2^32.
 // The writer uses it only after checking it against the process's rand.

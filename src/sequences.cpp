@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sequences.hpp"
 
 #include "source_lettres.hpp"

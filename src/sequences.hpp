@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sequence file "alea.seq": FASTA records of random DNA letters, and the
 // blocks of output they go to the stream in.
 #pragma once

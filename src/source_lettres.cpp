@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "source_lettres.hpp"
 
 #include "vecteurs.hpp"

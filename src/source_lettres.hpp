@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the letters of the file come from, in file order: the C library's
 // rand, or our replica of it once it has proved to give the same values.
 #pragma once

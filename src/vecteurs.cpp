@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "vecteurs.hpp"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generator's values and the letters they give, a whole vector of values
 // at a time: the one place that knows vector widths and processor features.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loaded into brasse_adn with LD_PRELOAD by the tests: a rand that is not the
 // C library's. Its k-th value after srand is the C library's xor a mask; with
 // RAND_DEVIANT="K M" the mask is M for k < K and 2 (another letter) from K on.

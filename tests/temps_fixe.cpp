@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loaded into brasse_adn with LD_PRELOAD: a clock stopped at TEMPS_FIXE
 // seconds, so that runs on two machines, or under an emulator that takes its
 // time, write the file of one same second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The executable, run as a user runs it, in a temporary working directory.
 #include "outils.hpp"
 

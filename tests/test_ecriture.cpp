@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The writer, driven in-process on memory and device streams.
 #include "outils.hpp"
 #include "sequences.hpp"

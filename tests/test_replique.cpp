@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our replica of rand, against the C library's rand of this process.
 #include "outils.hpp"
 #include "replique.hpp"
