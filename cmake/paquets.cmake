@@ -1,0 +1,36 @@
+# SPDX-License-Identifier: MIT
+# The packages, made in the build tree by `cpack -G DEB` (the executable,
+# for Debian and its derivatives) and `cpack -G TGZ` (the static executable,
+# for any Linux of this architecture).
+set(CPACK_PACKAGE_NAME brasse-adn)
+set(CPACK_PACKAGE_VENDOR "the brasse_adn authors")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "write FASTA files of random DNA sequences")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${BRASSE_ADN_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The extended description; CPack puts the summary before it, a space before
+# each line and a dot on the empty one.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "brasse_adn writes alea.seq, a file of random DNA sequences in FASTA
+layout, to test and benchmark programs that read such files. Given the
+length of each sequence and their number, it writes a header line >Seq0,
+>Seq1, ... and one unwrapped line of letters from A, C, T and G for each.
+
+The letters are those of the C library's rand seeded with the time in
+whole seconds: runs started within the same second with the same
+arguments write the same file, byte for byte, on every machine. Files of
+gigabytes, or of millions of short records, are written about as fast as
+the kernel takes their bytes. A failed write is never reported as
+success.")
+
+# Each generator packs its own component (see paquets_config.cmake.in).
+configure_file(${PROJECT_SOURCE_DIR}/cmake/paquets_config.cmake.in
+               ${PROJECT_BINARY_DIR}/paquets_config.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/paquets_config.cmake)
+include(CPack)
