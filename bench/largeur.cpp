@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
     if (largeur != 16 && largeur != 32 && largeur != 64)
         return 1;
     if (largeur > largeur_maximale()) {
-        std::fprintf(stderr, "this processor has no %zu-byte vectors\n", largeur);
+        std::fprintf(stderr, "this processor holds no %zu-byte vectors: they would be split\n", largeur);
         return 2;
     }
     const auto taille_seq = static_cast<std::int32_t>(std::strtoll(argv[2], nullptr, 10));

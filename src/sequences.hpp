@@ -24,9 +24,10 @@ std::size_t taille_memoire();
 // zero or below means no records, or empty sequence lines, and no call of
 // rand. graine is the seed the caller gave srand just before; letter k of the
 // file is bases[v & 3] for the k-th value v that rand returns after it. The
-// replica's values and letters are computed on vectors of largeur bytes (16,
-// 32 or 64, at most largeur_maximale()); the tests try every width. It works
-// in memoire, taille_memoire() bytes from the caller, and allocates nothing.
+// replica's values and letters are computed on vectors of largeur bytes: 16,
+// 32 or 64 on any processor, largeur_maximale() for the fastest; the tests
+// try every width. It works in memoire, taille_memoire() bytes from the
+// caller, and allocates nothing.
 // Stops at the first write that fails, leaving the error on the stream for
 // the caller to see when it closes it.
 void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,

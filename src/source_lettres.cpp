@@ -31,7 +31,7 @@ constexpr std::size_t ecart_correctifs = (taille_valeurs + 4095) / 4096 * 4096 +
 constexpr std::size_t taille_lettres = reste_maximal + 8 * taille_lot;
 
 static_assert(taille_lot % 64 == 0 && retard_maximal % 64 == 0, "whole vectors, aligned");
-static_assert(reste_maximal <= retard_maximal && historique(largeur_la_plus_grande) <= retard_maximal,
+static_assert(reste_maximal <= retard_maximal && historique(64) <= retard_maximal,
               "what calculer keeps fits before the steps");
 
 // Once the replica has proved itself: its next retard_maximal values come

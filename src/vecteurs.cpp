@@ -99,116 +99,114 @@ void amorcer_correctifs(const std::uint8_t* valeurs, std::uint8_t* correctifs, s
                                                   r[n - 62 * m]);
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-
-// x86: each width built with the instructions that hold it whole (a vector
-// wider than those is emulated, and much slower than a narrower one), and
-// the widest chosen once, at run time, for the processor at hand.
 namespace {
 
-__attribute__((target("avx512bw"))) void prolonger_64(std::uint8_t* valeurs,
-                                                       std::uint8_t* correctifs, std::size_t nombre)
+// The three passes, as types that the choice of instructions below can take.
+struct passe_prolonger {
+    template <typename octets>
+    [[gnu::always_inline]] static void sur(std::uint8_t* valeurs, std::uint8_t* correctifs,
+                                           std::size_t nombre)
+    {
+        prolonger_par<octets>(valeurs, correctifs, nombre);
+    }
+};
+
+struct passe_lettres {
+    template <typename octets>
+    [[gnu::always_inline]] static void sur(const std::uint8_t* valeurs, char* lettres,
+                                           std::size_t nombre)
+    {
+        en_lettres_par<octets>(valeurs, lettres, nombre);
+    }
+};
+
+struct passe_etaler {
+    template <typename octets>
+    [[gnu::always_inline]] static void sur(char* destination, std::size_t pas,
+                                           const std::uint8_t* valeurs, std::size_t longueur,
+                                           unsigned nombre)
+    {
+        etaler_lettres_par<octets>(destination, pas, valeurs, longueur, nombre);
+    }
+};
+
+// Vectors wider than the registers of the instructions used: split by the
+// compiler, out of line, their stack frame burdening no other call.
+template <typename passe, typename octets, typename... arguments>
+[[gnu::noinline]] void divise(arguments... a)
 {
-    prolonger_par<octets_64>(valeurs, correctifs, nombre);
+    passe::template sur<octets>(a...);
 }
 
-__attribute__((target("avx2"))) void prolonger_32(std::uint8_t* valeurs, std::uint8_t* correctifs,
-                                                   std::size_t nombre)
+#if defined(__x86_64__) || defined(__i386__)
+
+// x86: a width is built with the instructions that hold it whole where the
+// processor has them (a split vector is much slower than a narrower one),
+// else with the most it has.
+template <typename passe, typename octets, typename... arguments>
+[[gnu::target("avx512bw")]] void avec_avx512(arguments... a)
 {
-    prolonger_par<octets_32>(valeurs, correctifs, nombre);
+    passe::template sur<octets>(a...);
 }
 
-__attribute__((target("avx512bw"))) void en_lettres_64(const std::uint8_t* valeurs, char* lettres,
-                                                       std::size_t nombre)
+template <typename passe, typename octets, typename... arguments>
+[[gnu::target("avx2")]] void avec_avx2(arguments... a)
 {
-    en_lettres_par<octets_64>(valeurs, lettres, nombre);
+    passe::template sur<octets>(a...);
 }
 
-__attribute__((target("avx2"))) void en_lettres_32(const std::uint8_t* valeurs, char* lettres,
-                                                   std::size_t nombre)
-{
-    en_lettres_par<octets_32>(valeurs, lettres, nombre);
-}
+#endif
 
-__attribute__((target("avx512bw"))) void etaler_lettres_64(char* destination, std::size_t pas,
-                                                            const std::uint8_t* valeurs,
-                                                            std::size_t longueur, unsigned nombre)
+// The pass on vectors of largeur bytes, with the instructions this processor
+// has for them: AVX-512BW for 64 bytes; AVX2 for 32, and for 64 without
+// AVX-512BW; else the baseline, 16 bytes in a register (but on 32-bit ARM).
+template <typename passe, typename... arguments>
+void selon_largeur(std::size_t largeur, arguments... a)
 {
-    etaler_lettres_par<octets_64>(destination, pas, valeurs, longueur, nombre);
-}
-
-__attribute__((target("avx2"))) void etaler_lettres_32(char* destination, std::size_t pas,
-                                                        const std::uint8_t* valeurs,
-                                                        std::size_t longueur, unsigned nombre)
-{
-    etaler_lettres_par<octets_32>(destination, pas, valeurs, longueur, nombre);
+#if defined(__x86_64__) || defined(__i386__)
+    if (largeur == 64 && __builtin_cpu_supports("avx512bw"))
+        return avec_avx512<passe, octets_64>(a...);
+    if (largeur == 64 && __builtin_cpu_supports("avx2"))
+        return avec_avx2<passe, octets_64>(a...);
+    if (largeur == 32 && __builtin_cpu_supports("avx2"))
+        return avec_avx2<passe, octets_32>(a...);
+#endif
+    if (largeur == 64)
+        return divise<passe, octets_64>(a...);
+    if (largeur == 32)
+        return divise<passe, octets_32>(a...);
+    passe::template sur<octets_16>(a...);
 }
 
 } // namespace
 
 std::size_t largeur_maximale()
 {
+#if defined(__x86_64__) || defined(__i386__)
     if (__builtin_cpu_supports("avx512bw"))
         return 64;
-    return __builtin_cpu_supports("avx2") ? 32 : 16;
+    if (__builtin_cpu_supports("avx2"))
+        return 32;
+#endif
+    return 16;
 }
 
 void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t nombre,
                        std::size_t largeur)
 {
-    if (largeur == 64)
-        prolonger_64(valeurs, correctifs, nombre);
-    else if (largeur == 32)
-        prolonger_32(valeurs, correctifs, nombre);
-    else
-        prolonger_par<octets_16>(valeurs, correctifs, nombre);
+    selon_largeur<passe_prolonger>(largeur, valeurs, correctifs, nombre);
 }
 
 void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre, std::size_t largeur)
 {
-    if (largeur == 64)
-        en_lettres_64(valeurs, lettres, nombre);
-    else if (largeur == 32)
-        en_lettres_32(valeurs, lettres, nombre);
-    else
-        en_lettres_par<octets_16>(valeurs, lettres, nombre);
+    selon_largeur<passe_lettres>(largeur, valeurs, lettres, nombre);
 }
 
 void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
                     std::size_t longueur, unsigned nombre, std::size_t largeur)
 {
-    if (largeur == 64 && longueur >= 64)
-        etaler_lettres_64(destination, pas, valeurs, longueur, nombre);
-    else if (largeur >= 32 && longueur >= 32)
-        etaler_lettres_32(destination, pas, valeurs, longueur, nombre);
-    else
-        etaler_lettres_par<octets_16>(destination, pas, valeurs, longueur, nombre);
+    // A run's last vector ends with it, so starts within it: no wider than it.
+    while (largeur > 16 && longueur < largeur)
+        largeur /= 2;
+    selon_largeur<passe_etaler>(largeur, destination, pas, valeurs, longueur, nombre);
 }
-
-#else
-
-// Elsewhere, 16-byte vectors: NEON on aarch64, the compiler's own lowering
-// where the processor has none.
-std::size_t largeur_maximale()
-{
-    return 16;
-}
-
-void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t nombre,
-                       std::size_t)
-{
-    prolonger_par<octets_16>(valeurs, correctifs, nombre);
-}
-
-void en_lettres(const std::uint8_t* valeurs, char* lettres, std::size_t nombre, std::size_t)
-{
-    en_lettres_par<octets_16>(valeurs, lettres, nombre);
-}
-
-void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
-                    std::size_t longueur, unsigned nombre, std::size_t)
-{
-    etaler_lettres_par<octets_16>(destination, pas, valeurs, longueur, nombre);
-}
-
-#endif

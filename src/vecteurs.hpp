@@ -6,24 +6,27 @@
 #include <cstddef>
 #include <cstdint>
 
-// The widest vector any processor is given, in bytes.
-inline constexpr std::size_t largeur_la_plus_grande = 64;
-
 // The values of r modulo 8 are all that a letter needs. Longer recurrences
-// on them, whose lags are all multiples of a vector's width, compute a whole
-// vector of values at once, on bytes of which only the low 3 bits count.
-// They need the retard_maximal values before the ones they compute, and as
-// many of a second sequence, the correction terms, that they keep beside.
-inline constexpr std::size_t retard_maximal = 124 * largeur_la_plus_grande;
-
-// Once started, each step reads back only this many values of each.
+// on them, whose lags are all multiples of a vector's width m, compute a
+// whole vector of values at once, on bytes of which only the low 3 bits
+// count. Their longest lag is 62 m values: each step reads back that many
+// values, and as many of a second sequence, the correction terms, that they
+// keep beside.
 inline constexpr std::size_t historique(std::size_t largeur)
 {
     return 62 * largeur;
 }
 
-// The widest vector this processor handles in one register, in bytes: on
-// x86, 64 with AVX-512BW and 32 with AVX2; 16 everywhere else.
+// Where the steps start in both buffers. To start, the correction terms of
+// the 62 m values before need the 62 m values before each of those: twice
+// the history, at the widest width (64 bytes).
+inline constexpr std::size_t retard_maximal = 2 * historique(64);
+
+// The widest vector this processor holds in one register, in bytes: on x86,
+// 64 with AVX-512BW and 32 with AVX2; 16 everywhere else. Every function
+// below takes any of 16, 32 and 64 on any processor: a width wider than the
+// processor holds is built for the instructions it has, the compiler
+// splitting each vector, slower but the same values.
 std::size_t largeur_maximale();
 
 // The correction terms that go with the retard_maximal values of valeurs,
@@ -33,9 +36,7 @@ void amorcer_correctifs(const std::uint8_t* valeurs, std::uint8_t* correctifs,
 
 // Computes valeurs[retard_maximal .. retard_maximal + nombre), and the
 // correction terms beside them, from the historique(largeur) of each before
-// them,
-// largeur (16, 32 or 64, at most largeur_maximale()) values at a time.
-// nombre is a multiple of 64.
+// them, largeur values at a time. nombre is a multiple of 64.
 void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t nombre,
                        std::size_t largeur);
 
