@@ -25,13 +25,3 @@ replique_rand semer_replique(std::uint32_t graine)
         avancer_replique(etat);
     return etat;
 }
-
-std::uint32_t avancer_replique(replique_rand& etat)
-{
-    // r[n-31] is at position, r[n-3] 28 places further round the ring.
-    const unsigned p = etat.position;
-    const unsigned p3 = p + 28 < 31 ? p + 28 : p + 28 - 31;
-    etat.anneau[p] += etat.anneau[p3];
-    etat.position = p + 1 < 31 ? p + 1 : 0;
-    return etat.anneau[p];
-}

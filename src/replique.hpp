@@ -17,7 +17,15 @@ replique_rand semer_replique(std::uint32_t graine);
 
 // Steps the state and returns the new r, whole: the next rand() returns
 // r >> 1, and the low bit it drops is needed to go on modulo 8.
-std::uint32_t avancer_replique(replique_rand& etat);
+inline std::uint32_t avancer_replique(replique_rand& etat)
+{
+    // r[n-31] is at position, r[n-3] 28 places further round the ring.
+    const unsigned p = etat.position;
+    const unsigned p3 = p + 28 < 31 ? p + 28 : p + 28 - 31;
+    etat.anneau[p] += etat.anneau[p3];
+    etat.position = p + 1 < 31 ? p + 1 : 0;
+    return etat.anneau[p];
+}
 
 // The value the next rand() returns, stepping the state.
 inline int tirer_replique(replique_rand& etat)

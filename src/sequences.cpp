@@ -1,24 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "sequences.hpp"
 
+#include "interne.hpp"
 #include "source_lettres.hpp"
-#include "vecteurs.hpp"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-// A batch of ten short records, or one long record's header and one step of
-// its letters, starts before the end of the block and may run past it by at
-// most this much; the bytes past go at the front of the next block.
-constexpr std::size_t marge = 10 * (sizeof(gabarit::texte) + lettres_courtes) + 16 + 64;
-
-static_assert(10 * lettres_courtes <= reste_maximal, "a batch's letters fit a refill");
-static_assert(lecture_au_dela >= 64, "the few letters waiting are copied as 64");
-
-// Room for the first record's line feed before the block, and alignment.
-constexpr std::size_t avant_bloc = 64;
 
 struct sortie {
     std::FILE* flux;
@@ -42,6 +31,28 @@ bool envoyer_si_plein(sortie& s)
 // The header line of a record, in a register: 16 bytes, of which those
 // past the gabarit's length are overwritten by what follows.
 using entete = unsigned char __attribute__((vector_size(16)));
+
+// Every write into the block starts before its end, and runs past it by at
+// most marge bytes, which go to the front of the next block:
+// - a header is stored whole, as a vector;
+constexpr std::size_t entete_stocke = sizeof(entete);
+// - ten short records, then what the source may write past the last one's
+//   letters (the record's line feed, in the next header, overwrites it);
+constexpr std::size_t dix_courts = 10 * (entete_stocke + lettres_courtes) + debord_lettres;
+// - a long record's letters are asked up to au_dela_du_bloc past the end,
+//   so that a run is not cut for a few bytes, and the source may write
+//   debord_lettres past them.
+constexpr std::size_t au_dela_du_bloc = 128;
+constexpr std::size_t un_long = entete_stocke + au_dela_du_bloc + debord_lettres;
+// (The file's last line feed goes where a next header would.)
+constexpr std::size_t marge = std::max(dix_courts, un_long);
+static_assert(entete_stocke + 16 <= dix_courts,
+              "a record of up to 16 letters, its header and letters copied as 16 each, fits");
+static_assert(10 * lettres_courtes <= lettres_d_un_coup, "ten short records' letters at once");
+static_assert(au_dela_du_bloc + debord_lettres < taille_tampon, "the bytes past fit a block");
+
+// Room for the first record's line feed before the block, and alignment.
+constexpr std::size_t avant_bloc = 64;
 
 // 1 at byte position, 0 elsewhere: added to a header, one more at that
 // digit. (Given back through a reference: returned, a vector would change
@@ -98,100 +109,80 @@ struct entetes {
     ++h.dizaine;
 }
 
+// How the records of a file take their letters.
+enum class facon {
+    sans_lettres,  // none
+    par_seize,     // up to 16, copied as 16 from the letters the source gives
+    en_place,      // up to lettres_courtes, put in place by the source
+};
+
 // Every record, when each has at most lettres_courtes letters: ten at a
-// time, from one check of the room in the block and of the letters waiting.
-// The loop holds its state in registers. Each record is its header, stored
-// whole, then its letters: with morceaux 0, none; with 1, up to 16 copied as
-// 16, the bytes past them overwritten by the next record; with -1, those of
-// the ten records made at once from the replica's values once it is in
-// charge, copied from the letters waiting before. False when the stream has
-// failed.
-template <int morceaux>
-bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t lettres)
+// time, from one check of the room in the block. The loop holds its state
+// in registers. Each record is its header, stored whole, then its letters.
+// False when the stream has failed.
+template <facon f>
+bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
 {
     entetes h{};
     refaire_entetes(h, 0);
     char* ici = s.ici;
     for (std::uint32_t i = 0; i < nb_seq; i += 10) {
         const unsigned nombre = std::min<std::uint32_t>(10, nb_seq - i);
-        const std::size_t voulues = nombre * lettres;
         if (ici >= s.bloc + taille_tampon) {
             s.ici = ici;
             if (!envoyer_si_plein(s))
                 return false;
             ici = s.ici;
         }
-        const bool des_valeurs =
-            morceaux == -1 && source.debut == source.fin && replique_en_charge(source);
-        if (des_valeurs) {
-            while (source.calculees - source.prises < voulues)
-                calculer(source);
-        } else {
-            while (source.fin - source.debut < voulues)
-                recharger(source, morceaux == -1 ? voulues : 0);
-        }
-        const char* depuis = source.lettres + source.debut;
+        const char* depuis = nullptr;
+        if constexpr (f == facon::par_seize)
+            depuis = lettres_suivantes(source, nombre * taille);
         char* const premier = ici;
         entete e = h.e;
         const std::size_t longueur = h.longueur;
         for (unsigned j = 0; j < nombre; ++j) {
             std::memcpy(ici, &e, sizeof e);
-            if (morceaux == 1)
-                std::memcpy(ici + longueur, depuis, 16);
-            else if (morceaux == -1 && !des_valeurs)
-                std::memcpy(ici + longueur, depuis, lettres);
-            depuis += lettres;
+            // The bytes copied past the letters, the next header overwrites.
+            if constexpr (f == facon::par_seize)
+                std::memcpy(ici + longueur, depuis + j * taille, 16);
             e += h.un;
-            ici += longueur + lettres;
+            ici += longueur + taille;
         }
-        // After the ten headers: each overwrites what the header before it
-        // wrote past its end, and nothing past its own.
-        if (des_valeurs) {
-            etaler_lettres(premier + longueur, longueur + lettres, source.valeurs + source.prises,
-                           lettres, nombre, source.largeur);
-            source.prises += voulues;
-        } else {
-            source.debut += voulues;
-        }
+        // After the ten headers: each run of letters overwrites what the
+        // header before it wrote past its end.
+        if constexpr (f == facon::en_place)
+            placer_lettres(source, premier + longueur, longueur + taille, taille, nombre);
         dizaine_suivante(h);
     }
     s.ici = ici;
     return true;
 }
 
-// One long record's letters: those waiting as letters copied, then the
-// replica's values made letters straight where they go. False when the
-// stream has failed.
-bool ecrire_lettres_longues(sortie& s, std::int64_t lettres, source_lettres& source)
+// Records of more than lettres_courtes letters, each letter run asked up to
+// au_dela_du_bloc bytes past the block. False when the stream has failed.
+bool ecrire_longs(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
 {
-    while (lettres > 0) {
-        if (!envoyer_si_plein(s))
-            return false;
-        // Up to 128 bytes past the block, and a vector more.
-        const auto place = static_cast<std::size_t>(s.bloc + taille_tampon + 128 - s.ici);
-        const auto voulu = static_cast<std::size_t>(std::min<std::int64_t>(lettres, taille_lot));
-        std::size_t fait;
-        if (source.debut == source.fin && replique_en_charge(source)) {
-            if (source.prises == source.calculees)
-                calculer(source);
-            fait = std::min({voulu, source.calculees - source.prises, place});
-            en_lettres(source.valeurs + source.prises, s.ici, fait, source.largeur);
-            source.prises += fait;
-        } else {
-            if (source.debut == source.fin)
-                recharger(source);
-            fait = std::min({voulu, source.fin - source.debut, place});
-            // Mostly the few checked against rand; a copy of unknown size
-            // this small costs more than the letters. The bytes copied past
-            // them are overwritten next.
-            if (fait <= 64)
-                std::memcpy(s.ici, source.lettres + source.debut, 64);
-            else
-                std::memcpy(s.ici, source.lettres + source.debut, fait);
-            source.debut += fait;
+    entetes h{};
+    refaire_entetes(h, 0);
+    for (std::uint32_t i = 0; i < nb_seq; i += 10) {
+        entete e = h.e;
+        for (std::uint32_t j = i; j < std::min(i + 10, nb_seq); ++j, e += h.un) {
+            if (!envoyer_si_plein(s))
+                return false;
+            std::memcpy(s.ici, &e, sizeof e);
+            s.ici += h.longueur;
+            for (std::size_t reste = taille; reste > 0;) {
+                if (!envoyer_si_plein(s))
+                    return false;
+                const auto place =
+                    static_cast<std::size_t>(s.bloc + taille_tampon + au_dela_du_bloc - s.ici);
+                const std::size_t nombre = std::min(reste, place);
+                placer_lettres(source, s.ici, 0, nombre, 1);
+                s.ici += nombre;
+                reste -= nombre;
+            }
         }
-        s.ici += fait;
-        lettres -= static_cast<std::int64_t>(fait);
+        dizaine_suivante(h);
     }
     return true;
 }
@@ -227,40 +218,26 @@ void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_
 {
     if (nb_seq <= 0)
         return;
-    const std::size_t lettres = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
+    const std::size_t taille = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
     auto* const base = static_cast<unsigned char*>(memoire);
     auto* const alignee = base + (64 - reinterpret_cast<std::uintptr_t>(base) % 64) % 64;
     source_lettres source = preparer_source(alignee, graine,
-                                            static_cast<std::int64_t>(lettres) * nb_seq, largeur);
+                                            static_cast<std::int64_t>(taille) * nb_seq, largeur);
     char* const bloc = reinterpret_cast<char*>(alignee + taille_memoire_source() + avant_bloc);
     sortie s{flux, bloc, bloc - 1};
 
-    const auto nombre_seq = static_cast<std::uint32_t>(nb_seq);
-    if (lettres == 0) {
-        if (!ecrire_courts<0>(s, source, nombre_seq, lettres))
-            return;
-    } else if (lettres <= 16) {
-        if (!ecrire_courts<1>(s, source, nombre_seq, lettres))
-            return;
-    } else if (lettres <= lettres_courtes) {
-        if (!ecrire_courts<-1>(s, source, nombre_seq, lettres))
-            return;
-    } else {
-        entetes h{};
-        refaire_entetes(h, 0);
-        for (std::uint32_t i = 0; i < nombre_seq; i += 10) {
-            entete e = h.e;
-            for (std::uint32_t j = i; j < std::min(i + 10, nombre_seq); ++j, e += h.un) {
-                if (!envoyer_si_plein(s))
-                    return;
-                std::memcpy(s.ici, &e, sizeof e);
-                s.ici += h.longueur;
-                if (!ecrire_lettres_longues(s, static_cast<std::int64_t>(lettres), source))
-                    return;
-            }
-            dizaine_suivante(h);
-        }
-    }
+    const auto n = static_cast<std::uint32_t>(nb_seq);
+    bool ecrit;
+    if (taille == 0)
+        ecrit = ecrire_courts<facon::sans_lettres>(s, source, n, taille);
+    else if (taille <= 16)
+        ecrit = ecrire_courts<facon::par_seize>(s, source, n, taille);
+    else if (taille <= lettres_courtes)
+        ecrit = ecrire_courts<facon::en_place>(s, source, n, taille);
+    else
+        ecrit = ecrire_longs(s, source, n, taille);
+    if (!ecrit)
+        return;
     *s.ici++ = '\n';
     if (!envoyer_si_plein(s))
         return;

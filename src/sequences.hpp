@@ -1,18 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The sequence file "alea.seq": FASTA records of random DNA letters, and the
-// blocks of output they go to the stream in.
+// The sequence file "alea.seq": FASTA records of random DNA letters.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-
-// The file goes to the stream in writes of this many bytes (the last one
-// shorter), a multiple of the page size.
-inline constexpr std::size_t taille_tampon = std::size_t{1} << 20;
-
-// Records of at most this many letters are written ten at a time.
-inline constexpr std::size_t lettres_courtes = 256;
 
 // The memory ecrire_sequences works in, in bytes, whatever the counts. The
 // caller allocates it before it opens the file: a shortage of memory must
@@ -27,23 +19,11 @@ std::size_t taille_memoire();
 // replica's values and letters are computed on vectors of largeur bytes: 16,
 // 32 or 64 on any processor, largeur_maximale() for the fastest; the tests
 // try every width. It works in memoire, taille_memoire() bytes from the
-// caller, and allocates nothing.
-// Stops at the first write that fails, leaving the error on the stream for
-// the caller to see when it closes it.
+// caller, and allocates nothing. Stops at the first write that fails,
+// leaving the error on the stream for the caller to see when it closes it.
 void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
                       std::uint32_t graine, void* memoire, std::size_t largeur);
 
 // Closes the stream and returns the exit status for it: 0 when every write
 // reached the file, 255 when any write or the close itself failed.
 int fermer_sequences(std::FILE* flux);
-
-// The headers of ten records at once, records 10 q to 10 q + 9: "\n>Seq",
-// the digits of q (none for q = 0), the last digit 0, "\n". The line feed in
-// front ends the record before (the first record's goes to a byte before the
-// block's start).
-struct gabarit {
-    char texte[16];  // the longest, "\n>Seq2147483640\n", takes 16
-    std::size_t longueur;
-};
-
-gabarit gabarit_de(std::uint32_t dizaine);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The writer, driven in-process on memory and device streams.
+#include "interne.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
-#include "source_lettres.hpp"
 #include "vecteurs.hpp"
 
 #include <gtest/gtest.h>
