@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What the writer's own files share with each other and with the tests, and
-// no caller needs: sizes, the header templates.
+// no caller needs: sizes, the header templates, the check of the vectors.
 #pragma once
+
+#include "replique.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,3 +34,12 @@ struct gabarit {
 };
 
 gabarit gabarit_de(std::uint32_t dizaine);
+
+// Whether vectors of largeur bytes, on this processor, give the values that
+// the replica stepped one at a time gives: their first two steps (a whole
+// step, then the history moved and the next) from the history in
+// valeurs[0, retard_maximal), against temoin, the replica's state right
+// after that history. Overwrites both buffers (retard_maximal + taille_lot
+// bytes each).
+bool deux_pas_conformes(std::uint8_t* valeurs, std::uint8_t* correctifs, replique_rand temoin,
+                        std::size_t largeur);

@@ -35,6 +35,9 @@ static_assert(debord_lettres >= debord_vecteur && debord_lettres >= 64,
 static_assert(taille_lot % 64 == 0 && retard_maximal % 64 == 0, "whole vectors, aligned");
 static_assert(lettres_d_un_coup <= retard_maximal && historique(64) <= retard_maximal,
               "what calculer keeps fits before the steps");
+static_assert(lettres_verifiees <= lettres_d_un_coup &&
+                  lettres_d_un_coup + retard_maximal <= taille_lettres,
+              "the history is copied beside the letters checked");
 
 bool replique_en_charge(const source_lettres& source)
 {
@@ -68,11 +71,28 @@ void calculer(source_lettres& source)
 
 // Once the replica has proved itself: its next retard_maximal values, one at
 // a time, start the history that the steps need, and wait to be made
-// letters.
+// letters. The steps are first tried on this processor's vectors; on a
+// difference, narrower ones, and at last rand for the rest of the file.
 void passer_a_la_replique(source_lettres& source)
 {
     for (std::size_t i = 0; i < retard_maximal; ++i)
         source.valeurs[i] = static_cast<std::uint8_t>(avancer_replique(source.replique) & 7);
+    // A file that the history covers needs no step. Else the check
+    // overwrites the history: a copy of it, past the letters checked.
+    if (source.a_tirer > static_cast<std::int64_t>(retard_maximal)) {
+        auto* const copie = reinterpret_cast<std::uint8_t*>(source.lettres) + lettres_d_un_coup;
+        std::memcpy(copie, source.valeurs, retard_maximal);
+        while (!deux_pas_conformes(source.valeurs, source.correctifs, source.replique,
+                                   source.largeur)) {
+            if (source.largeur == 16) {
+                source.par_rand = true;
+                return;
+            }
+            source.largeur /= 2;
+            std::memcpy(source.valeurs, copie, retard_maximal);
+        }
+        std::memcpy(source.valeurs, copie, retard_maximal);
+    }
     amorcer_correctifs(source.valeurs, source.correctifs, source.largeur);
     source.prises = 0;
     source.calculees = retard_maximal;
@@ -161,6 +181,23 @@ char tirer_base()
 {
     int tirage;
     return tirer_base_et_valeur(tirage);
+}
+
+bool deux_pas_conformes(std::uint8_t* valeurs, std::uint8_t* correctifs, replique_rand temoin,
+                        std::size_t largeur)
+{
+    amorcer_correctifs(valeurs, correctifs, largeur);
+    for (int pas = 0; pas < 2; ++pas) {
+        if (pas > 0)
+            garder(valeurs, correctifs, taille_valeurs, historique(largeur));
+        prolonger_valeurs(valeurs, correctifs, taille_lot, largeur);
+        unsigned ecarts = 0;
+        for (std::size_t i = retard_maximal; i < taille_valeurs; ++i)
+            ecarts |= (valeurs[i] ^ avancer_replique(temoin)) & 7;
+        if (ecarts != 0)
+            return false;
+    }
+    return true;
 }
 
 std::size_t taille_memoire_source()

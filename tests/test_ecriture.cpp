@@ -123,6 +123,24 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
             << taille_seq << " x " << nb_seq;
 }
 
+TEST(Ecriture, LesVecteursSontVerifiesAvantDeServir)
+{
+    // From the replica's history, two steps on vectors agree with it at
+    // every width; with one value of the history wrong, they do not.
+    std::vector<std::uint8_t> valeurs(retard_maximal + taille_lot), correctifs(valeurs.size());
+    for (std::size_t largeur = 16; largeur <= 64; largeur *= 2) {
+        for (const bool faute : {false, true}) {
+            replique_rand replique = semer_replique(1765200000);
+            for (std::size_t i = 0; i < retard_maximal; ++i)
+                valeurs[i] = avancer_replique(replique) & 7;
+            valeurs[retard_maximal - 1] ^= faute ? 4 : 0;
+            const bool conformes =
+                deux_pas_conformes(valeurs.data(), correctifs.data(), replique, largeur);
+            EXPECT_EQ(conformes, !faute) << "width " << largeur << (faute ? ", one value wrong" : "");
+        }
+    }
+}
+
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
 {
     for (std::int32_t taille_seq : {0, -1, INT32_MIN}) {
