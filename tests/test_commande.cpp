@@ -18,6 +18,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -26,11 +27,28 @@ namespace {
 
 const char usage[] = " Utilisation :\n brasse_adn taille_seq nb_seq\n";
 
+// How to run the executable: its arguments, and what a shell or a user may
+// set around it.
+struct options {
+    options(std::vector<std::string> a = {}) : arguments(std::move(a)) {}
+    std::vector<std::string> arguments;
+    rlim_t taille_max = RLIM_INFINITY;  // file size limit
+    bool sigxfsz_ignore = true;         // with the limit: a write beyond it fails
+    rlim_t espace = RLIM_INFINITY;      // address space limit
+    std::vector<std::pair<std::string, std::string>> variables;
+};
+
 struct resultat {
     int statut = -1;  // exit status, or -1 when killed by a signal
     int signal = 0;
     std::string sortie;
     std::string erreurs;
+    unsigned debut = 0, fin = 0;  // the clock's seconds around the run
+};
+
+struct execution {
+    pid_t pid;
+    unsigned debut;
 };
 
 class Commande : public ::testing::Test {
@@ -47,110 +65,104 @@ protected:
 
     void TearDown() override { fs::remove_all(racine); }
 
-    // Runs brasse_adn with the arguments in the working directory, with an
-    // optional file size limit (SIGXFSZ ignored, so a write beyond it fails
-    // with an error instead of killing the process) and address space limit.
-    resultat lancer(const std::vector<std::string>& arguments, rlim_t limite = RLIM_INFINITY,
-                    const std::vector<std::pair<std::string, std::string>>& variables = {},
-                    rlim_t espace = RLIM_INFINITY, bool ignorer_sigxfsz = true)
+    // Starts brasse_adn in the working directory, its outputs to files.
+    execution demarrer(const options& o)
     {
-        const std::string chemin_sortie = (racine / "sortie").string();
-        const std::string chemin_erreurs = (racine / "erreurs").string();
         // Cross-built, through the emulator that runs these tests.
         const char* const emulateur[] = {EMULATEUR nullptr};
         std::vector<char*> argv;
         for (const char* const* mot = emulateur; *mot != nullptr; ++mot)
             argv.push_back(const_cast<char*>(*mot));
         argv.push_back(const_cast<char*>(CHEMIN_BRASSE_ADN));
-        for (const auto& argument : arguments)
+        for (const auto& argument : o.arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
+        const std::string sorties[] = {(racine / "sortie").string(), (racine / "erreurs").string()};
 
+        const auto debut = static_cast<unsigned>(std::time(nullptr));
         const pid_t pid = fork();
         if (pid == 0) {
-            const int sortie = open(chemin_sortie.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int erreurs = open(chemin_erreurs.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int sortie = open(sorties[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int erreurs = open(sorties[1].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (sortie < 0 || erreurs < 0 || dup2(sortie, 1) < 0 || dup2(erreurs, 2) < 0 ||
                 chdir(travail.c_str()) != 0)
                 _exit(126);
-            for (const auto& [nom, valeur] : variables)
+            for (const auto& [nom, valeur] : o.variables)
                 if (setenv(nom.c_str(), valeur.c_str(), 1) != 0)
                     _exit(126);
             // Whatever this process was given, as a shell gives them.
-            std::signal(SIGXFSZ, SIG_DFL);
+            const bool ignore = o.taille_max != RLIM_INFINITY && o.sigxfsz_ignore;
+            std::signal(SIGXFSZ, ignore ? SIG_IGN : SIG_DFL);
             std::signal(SIGPIPE, SIG_DFL);
-            if (limite != RLIM_INFINITY) {
-                const rlimit limites{limite, limite};
-                if (ignorer_sigxfsz)
-                    std::signal(SIGXFSZ, SIG_IGN);
-                if (setrlimit(RLIMIT_FSIZE, &limites) != 0)
-                    _exit(126);
-            }
-            const rlimit limites_espace{espace, espace};
-            if (espace != RLIM_INFINITY && setrlimit(RLIMIT_AS, &limites_espace) != 0)
+            const rlimit taille{o.taille_max, o.taille_max}, espace{o.espace, o.espace};
+            if ((o.taille_max != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &taille) != 0) ||
+                (o.espace != RLIM_INFINITY && setrlimit(RLIMIT_AS, &espace) != 0))
                 _exit(126);
             execvp(argv[0], argv.data());
             _exit(127);
         }
+        return {pid, debut};
+    }
+
+    resultat attendre(execution e)
+    {
         resultat r;
         int etat = 0;
-        EXPECT_EQ(waitpid(pid, &etat, 0), pid);
+        EXPECT_EQ(waitpid(e.pid, &etat, 0), e.pid);
+        r.debut = e.debut;
+        r.fin = static_cast<unsigned>(std::time(nullptr));
         if (WIFEXITED(etat))
             r.statut = WEXITSTATUS(etat);
         else if (WIFSIGNALED(etat))
             r.signal = WTERMSIG(etat);
-        r.sortie = lire_fichier(chemin_sortie);
-        r.erreurs = lire_fichier(chemin_erreurs);
+        r.sortie = lire_fichier((racine / "sortie").string());
+        r.erreurs = lire_fichier((racine / "erreurs").string());
         return r;
     }
 
-    // Whether text is the file for one of the seconds from debut to fin.
-    static bool fichier_d_une_seconde(const std::string& texte, unsigned debut, unsigned fin,
-                                      int taille_seq, int nb_seq, long depuis = LONG_MAX,
-                                      int masque_avant = 0)
+    resultat lancer(const options& o) { return attendre(demarrer(o)); }
+
+    // Whether "alea.seq" is the file for one of the seconds the run spanned
+    // (see fichier_attendu for depuis and masque_avant).
+    testing::AssertionResult fichier_de_la_seconde(const resultat& r, int taille_seq, int nb_seq,
+                                                   long depuis = LONG_MAX, int masque_avant = 0)
     {
-        for (unsigned graine = debut; graine <= fin; ++graine)
+        const std::string texte = lire_fichier(fichier);
+        for (unsigned graine = r.debut; graine <= r.fin; ++graine)
             if (texte == fichier_attendu(graine, taille_seq, nb_seq, depuis, masque_avant))
-                return true;
-        return false;
+                return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "not the file of " << taille_seq << " x " << nb_seq
+                                           << " for any second of the run; it begins:\n"
+                                           << texte.substr(0, 200);
     }
 
-    void ecrire_ancien_fichier()
+    void ecrire_ancien_fichier(const std::string& texte = "ancien contenu\n")
     {
-        std::FILE* ancien = std::fopen(fichier.c_str(), "w");
-        std::fputs("ancien contenu\n", ancien);
-        std::fclose(ancien);
+        std::ofstream(fichier, std::ios::binary) << texte;
     }
 
-    // Runs a successful command and checks "alea.seq" against the file that
-    // the generator gives for one of the seconds the run spanned. With
-    // rand_deviant, the test library's rand is preloaded with that setting,
-    // and depuis and masque_avant say which file to expect (fichier_attendu).
+    // Runs a successful command and checks "alea.seq". With rand_deviant,
+    // the test library's rand is preloaded with that setting, and depuis and
+    // masque_avant say which file to expect (fichier_attendu).
     void verifier_execution(const std::vector<std::string>& arguments, int taille_seq, int nb_seq,
                             const std::string& rand_deviant = "", long depuis = LONG_MAX,
                             int masque_avant = 0)
     {
-        std::vector<std::pair<std::string, std::string>> variables;
+        options o{arguments};
         if (!rand_deviant.empty()) {
             // ASan checks that its runtime is loaded first, which a preload breaks.
-            const char* options = std::getenv("ASAN_OPTIONS");
-            variables = {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
-                         {"RAND_DEVIANT", rand_deviant},
-                         {"ASAN_OPTIONS", std::string(options ? options : "") + ":verify_asan_link_order=0"}};
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            const std::string sans_ordre = std::string(asan ? asan : "") + ":verify_asan_link_order=0";
+            o.variables = {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
+                           {"RAND_DEVIANT", rand_deviant},
+                           {"ASAN_OPTIONS", sans_ordre}};
         }
-        const auto debut = static_cast<unsigned>(std::time(nullptr));
-        const resultat r = lancer(arguments, RLIM_INFINITY, variables);
-        const auto fin = static_cast<unsigned>(std::time(nullptr));
+        const resultat r = lancer(o);
         ASSERT_EQ(r.statut, 0) << r.erreurs;
-        EXPECT_EQ(r.sortie, "");
-        EXPECT_EQ(r.erreurs, "");
-        ASSERT_TRUE(fs::exists(fichier));
-        const std::string texte = lire_fichier(fichier);
-        EXPECT_TRUE(fichier_d_une_seconde(texte, debut, fin, taille_seq, nb_seq, depuis, masque_avant)) << "arguments '" << arguments[0] << "' '" << arguments[1]
-                            << "' expected " << taille_seq << " x " << nb_seq
-                            << (rand_deviant.empty() ? "" : " with RAND_DEVIANT=" + rand_deviant)
-                            << ", got:\n"
-                            << texte.substr(0, 200);
+        EXPECT_EQ(r.sortie + r.erreurs, "");
+        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, depuis, masque_avant))
+            << "arguments '" << arguments[0] << "' '" << arguments[1] << "'"
+            << (rand_deviant.empty() ? "" : " with RAND_DEVIANT=" + rand_deviant);
     }
 
     fs::path racine;
@@ -165,14 +177,14 @@ TEST_F(Commande, MauvaisNombreDArgumentsAfficheLUsageEtNeToucheAucunFichier)
     const std::vector<std::vector<std::string>> appels{{}, {"4"}, {"4", "3", "2"}};
     for (const auto& arguments : appels) {
         fs::remove(fichier);
-        resultat r = lancer(arguments);
+        resultat r = lancer({arguments});
         EXPECT_EQ(r.statut, 1);
         EXPECT_EQ(r.sortie, usage);
         EXPECT_EQ(r.erreurs, "");
         EXPECT_FALSE(fs::exists(fichier)) << arguments.size() << " arguments";
 
         ecrire_ancien_fichier();
-        r = lancer(arguments);
+        r = lancer({arguments});
         EXPECT_EQ(r.statut, 1);
         EXPECT_EQ(r.sortie, usage);
         EXPECT_EQ(lire_fichier(fichier), "ancien contenu\n") << arguments.size() << " arguments";
@@ -182,9 +194,7 @@ TEST_F(Commande, MauvaisNombreDArgumentsAfficheLUsageEtNeToucheAucunFichier)
 TEST_F(Commande, EcritLeFichierQueDonneLaGraineDeLaSeconde)
 {
     // A longer file left in place must be replaced whole.
-    std::FILE* ancien = std::fopen(fichier.c_str(), "w");
-    std::fputs(std::string(5000, 'x').c_str(), ancien);
-    std::fclose(ancien);
+    ecrire_ancien_fichier(std::string(5000, 'x'));
     verifier_execution({"4", "3"}, 4, 3);
     EXPECT_EQ(fs::file_size(fichier), 33u);
 
@@ -231,7 +241,7 @@ TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
     // Small enough to stay in the stream's buffer until the close, then large
     // enough to fail while writing.
     for (const char* nb_seq : {"1", "2000"}) {
-        const resultat r = lancer({"100", nb_seq});
+        const resultat r = lancer({{"100", nb_seq}});
         EXPECT_EQ(r.statut, 255) << nb_seq << " records";
         EXPECT_EQ(r.sortie, "");
         EXPECT_EQ(r.erreurs, "");
@@ -240,7 +250,9 @@ TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
 
 TEST_F(Commande, LimiteDeTailleDeFichierDonne255SansSignal)
 {
-    const resultat r = lancer({"1000", "100"}, 10000);
+    options o{{"1000", "100"}};
+    o.taille_max = 10000;
+    const resultat r = lancer(o);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.statut, 255);
     EXPECT_EQ(r.erreurs, "");
@@ -250,7 +262,10 @@ TEST_F(Commande, LimiteDeTailleDeFichierDonne255SansSignal)
 TEST_F(Commande, LimiteDeTailleOuTubeSansLecteurArreteLeProcessusParUnSignal)
 {
     // As for any program: with SIGXFSZ at its default, the kernel kills it.
-    resultat r = lancer({"1000", "100"}, 10000, {}, RLIM_INFINITY, false);
+    options o{{"1000", "100"}};
+    o.taille_max = 10000;
+    o.sigxfsz_ignore = false;
+    resultat r = lancer(o);
     EXPECT_EQ(r.signal, SIGXFSZ);
     EXPECT_EQ(r.statut, -1);
 
@@ -263,7 +278,7 @@ TEST_F(Commande, LimiteDeTailleOuTubeSansLecteurArreteLeProcessusParUnSignal)
         char debut[10];
         _exit(fd >= 0 && read(fd, debut, sizeof debut) > 0 ? 0 : 1);
     }
-    r = lancer({"1000", "100000"});
+    r = lancer({{"1000", "100000"}});
     int etat = 0;
     EXPECT_EQ(waitpid(lecteur, &etat, 0), lecteur);
     EXPECT_TRUE(WIFEXITED(etat) && WEXITSTATUS(etat) == 0) << "the reader read nothing";
@@ -274,7 +289,7 @@ TEST_F(Commande, LimiteDeTailleOuTubeSansLecteurArreteLeProcessusParUnSignal)
 TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
 {
     fs::create_directory(fichier);
-    const resultat r = lancer({"4", "3"});
+    const resultat r = lancer({{"4", "3"}});
     EXPECT_EQ(r.statut, 255);
     EXPECT_EQ(r.sortie, "");
     const std::string raison = std::strerror(EISDIR);
@@ -313,21 +328,20 @@ TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
     // needs no memory of ours, tells) to limits with room to spare.
     int refus = 0, reussites = 0;
     rlim_t premiere_reussite = 0;
+    options usage_seul, essai{{"100", "1000"}};
     for (rlim_t espace = 1 << 20; espace <= 24 << 20; espace += 128 << 10) {
-        const resultat usage_seul = lancer({}, RLIM_INFINITY, {}, espace);
-        if (usage_seul.statut != 1 || usage_seul.sortie != usage)
+        usage_seul.espace = essai.espace = espace;
+        const resultat u = lancer(usage_seul);
+        if (u.statut != 1 || u.sortie != usage)
             continue;
         ecrire_ancien_fichier();
-        const auto debut = static_cast<unsigned>(std::time(nullptr));
-        const resultat r = lancer({"100", "1000"}, RLIM_INFINITY, {}, espace);
-        const auto fin = static_cast<unsigned>(std::time(nullptr));
+        const resultat r = lancer(essai);
         ASSERT_EQ(r.signal, 0) << "limit " << espace;
         if (r.statut == 0) {
             ++reussites;
             if (premiere_reussite == 0)
                 premiere_reussite = espace;
-            EXPECT_TRUE(fichier_d_une_seconde(lire_fichier(fichier), debut, fin, 100, 1000))
-                << "limit " << espace;
+            EXPECT_TRUE(fichier_de_la_seconde(r, 100, 1000)) << "limit " << espace;
         } else {
             ++refus;
             EXPECT_EQ(r.statut, 255) << "limit " << espace;
@@ -342,9 +356,9 @@ TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
 
     // Where the smallest file was just written, one two hundred times larger
     // is too: the memory does not grow with the counts.
-    const auto debut = static_cast<unsigned>(std::time(nullptr));
-    const resultat r = lancer({"1000", "20000"}, RLIM_INFINITY, {}, premiere_reussite);
-    const auto fin = static_cast<unsigned>(std::time(nullptr));
+    options grand{{"1000", "20000"}};
+    grand.espace = premiere_reussite;
+    const resultat r = lancer(grand);
     EXPECT_EQ(r.statut, 0) << r.erreurs;
-    EXPECT_TRUE(fichier_d_une_seconde(lire_fichier(fichier), debut, fin, 1000, 20000));
+    EXPECT_TRUE(fichier_de_la_seconde(r, 1000, 20000));
 }
