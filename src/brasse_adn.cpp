@@ -11,7 +11,11 @@
 #include <cstring>
 #include <ctime>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 // The build asks for 64-bit file offsets and times on 32-bit machines: a file
 // of 2 GiB or more must be writable, and a 32-bit time fails from 2038 on,
@@ -35,6 +39,58 @@ std::int32_t lire_compte(const char* texte)
     if (bas <= 0x7fffffffu)
         return static_cast<std::int32_t>(bas);
     return static_cast<std::int32_t>(bas - 0x80000000u) + INT32_MIN;
+}
+
+// "alea.seq" opened for writing, emptied, as fopen with "wt" would, but only
+// once no other run writes it: two runs started together would otherwise
+// each write at its own offset, and leave a file that is neither's. A run
+// waits for the one writing to close the file, then replaces it whole; the
+// lock goes with the close. Pipes and devices are written as they are,
+// without a lock, and so is a file where the file system offers none. Null
+// with errno set when the file can't be opened.
+std::FILE* ouvrir_alea()
+{
+    for (;;) {
+        const int fd = open("alea.seq", O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return nullptr;
+        struct stat ouvert {};
+        if (fstat(fd, &ouvert) != 0) {
+            const int erreur = errno;
+            close(fd);
+            errno = erreur;
+            return nullptr;
+        }
+        if (S_ISREG(ouvert.st_mode)) {
+            int verrou;
+            while ((verrou = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            // The file waited for may have been removed or replaced meanwhile:
+            // what is to be written is the one the name now gives.
+            struct stat nomme {};
+            if (verrou == 0 && (stat("alea.seq", &nomme) != 0 || nomme.st_dev != ouvert.st_dev ||
+                                nomme.st_ino != ouvert.st_ino)) {
+                close(fd);
+                continue;
+            }
+        }
+        // The stream before the file is emptied: a shortage of memory leaves
+        // it as it was.
+        std::FILE* const flux = fdopen(fd, "w");
+        if (flux == nullptr) {
+            const int erreur = errno;
+            close(fd);
+            errno = erreur;
+            return nullptr;
+        }
+        if (S_ISREG(ouvert.st_mode) && ftruncate(fd, 0) != 0) {
+            const int erreur = errno;
+            std::fclose(flux);
+            errno = erreur;
+            return nullptr;
+        }
+        return flux;
+    }
 }
 
 } // namespace
@@ -61,7 +117,7 @@ int main(int argc, char* argv[])
         return 255;
     }
 
-    std::FILE* flux = std::fopen("alea.seq", "wt");
+    std::FILE* flux = ouvrir_alea();
     if (flux == nullptr) {
         std::fprintf(stderr, "brasse_adn : impossible d'ouvrir alea.seq en écriture : %s\n",
                      std::strerror(errno));

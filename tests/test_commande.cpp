@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -233,6 +234,26 @@ TEST_F(Commande, ConvertitLesArgumentsSansLesRefuser)
     };
     for (const cas& c : table)
         verifier_execution({c.taille_texte, c.nb_texte}, c.taille_seq, c.nb_seq);
+}
+
+TEST_F(Commande, AttendQueLeFichierNeSoitPlusEcritPuisLeRemplaceEntier)
+{
+    // The test holds the lock as a run still writing the file would.
+    ecrire_ancien_fichier();
+    const int verrou = open(fichier.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(verrou, LOCK_EX), 0);
+    const execution e = demarrer({{"30", "5"}});
+    usleep(500000);
+    int etat = 0;
+    const pid_t fini = waitpid(e.pid, &etat, WNOHANG);
+    EXPECT_EQ(fini, 0) << "did not wait for the file";
+    EXPECT_EQ(lire_fichier(fichier), "ancien contenu\n") << "emptied while another run writes it";
+    close(verrou);
+    if (fini != 0)
+        return;
+    const resultat r = attendre(e);
+    EXPECT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_TRUE(fichier_de_la_seconde(r, 30, 5));
 }
 
 TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
