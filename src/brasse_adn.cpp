@@ -41,6 +41,19 @@ std::int32_t lire_compte(const char* texte)
     return static_cast<std::int32_t>(bas - 0x80000000u) + INT32_MIN;
 }
 
+// Gives up a file half opened: closes it, its stream if it has one, and
+// returns null with the errno of the failure.
+std::FILE* renoncer(int fd, std::FILE* flux = nullptr)
+{
+    const int erreur = errno;
+    if (flux != nullptr)
+        std::fclose(flux);
+    else
+        close(fd);
+    errno = erreur;
+    return nullptr;
+}
+
 // "alea.seq" opened for writing, emptied, as fopen with "wt" would, but only
 // once no other run writes it: two runs started together would otherwise
 // each write at its own offset, and leave a file that is neither's. A run
@@ -55,12 +68,8 @@ std::FILE* ouvrir_alea()
         if (fd < 0)
             return nullptr;
         struct stat ouvert {};
-        if (fstat(fd, &ouvert) != 0) {
-            const int erreur = errno;
-            close(fd);
-            errno = erreur;
-            return nullptr;
-        }
+        if (fstat(fd, &ouvert) != 0)
+            return renoncer(fd);
         if (S_ISREG(ouvert.st_mode)) {
             int verrou;
             while ((verrou = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
@@ -77,18 +86,10 @@ std::FILE* ouvrir_alea()
         // The stream before the file is emptied: a shortage of memory leaves
         // it as it was.
         std::FILE* const flux = fdopen(fd, "w");
-        if (flux == nullptr) {
-            const int erreur = errno;
-            close(fd);
-            errno = erreur;
-            return nullptr;
-        }
-        if (S_ISREG(ouvert.st_mode) && ftruncate(fd, 0) != 0) {
-            const int erreur = errno;
-            std::fclose(flux);
-            errno = erreur;
-            return nullptr;
-        }
+        if (flux == nullptr)
+            return renoncer(fd);
+        if (S_ISREG(ouvert.st_mode) && ftruncate(fd, 0) != 0)
+            return renoncer(fd, flux);
         return flux;
     }
 }

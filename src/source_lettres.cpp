@@ -39,11 +39,6 @@ static_assert(lettres_verifiees <= lettres_d_un_coup &&
                   lettres_d_un_coup + retard_maximal <= taille_lettres,
               "the history is copied beside the letters checked");
 
-bool replique_en_charge(const source_lettres& source)
-{
-    return source.a_verifier == 0 && !source.par_rand;
-}
-
 // Moves the last garde values before fin, and their correction terms, to
 // where the next step reads them back.
 void garder(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t fin, std::size_t garde)
@@ -236,10 +231,7 @@ void placer_par_etapes(source_lettres& source, char* destination, std::size_t pa
     if (source.debut == source.fin && replique_en_charge(source)) {
         while (source.calculees - source.prises < total)
             calculer(source);
-        etaler_lettres(destination, pas, source.valeurs + source.prises, longueur, nombre,
-                       source.largeur);
-        source.prises += total;
-        return;
+        return placer_lettres(source, destination, pas, longueur, nombre);
     }
     while (source.fin - source.debut < total)
         recharger(source, total);

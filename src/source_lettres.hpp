@@ -54,6 +54,12 @@ struct source_lettres {
 source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
                                std::size_t largeur);
 
+// True once the replica makes the letters.
+inline bool replique_en_charge(const source_lettres& source)
+{
+    return source.a_verifier == 0 && !source.par_rand;
+}
+
 // The source's own slower steps, for the two functions below: makes letters
 // until nombre wait; puts letters in place, whatever waits.
 void attendre_lettres(source_lettres& source, std::size_t nombre);
@@ -84,7 +90,7 @@ inline void placer_lettres(source_lettres& source, char* destination, std::size_
 {
     const std::size_t total = longueur * nombre;
     if (source.debut == source.fin && source.calculees - source.prises >= total &&
-        source.a_verifier == 0 && !source.par_rand) {
+        replique_en_charge(source)) {
         if (nombre == 1)
             en_lettres(source.valeurs + source.prises, destination, longueur, source.largeur);
         else
