@@ -2,19 +2,6 @@
 # The manuals, the Debian changelog and copyright file, made from the sources
 # at configure time, and where they are installed.
 
-# The date of this version is the one its CHANGELOG.md heading gives.
-file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md titres REGEX "^## ")
-string(REPLACE "." "\\." version_motif "${PROJECT_VERSION}")
-set(BRASSE_ADN_DATE "")
-foreach(titre IN LISTS titres)
-  if(titre MATCHES "^## ${version_motif} - ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])$")
-    set(BRASSE_ADN_DATE ${CMAKE_MATCH_1})
-  endif()
-endforeach()
-if(NOT BRASSE_ADN_DATE)
-  message(FATAL_ERROR "CHANGELOG.md has no heading \"## ${PROJECT_VERSION} - YYYY-MM-DD\"")
-endif()
-
 find_program(GZIP gzip REQUIRED)
 set(documents ${PROJECT_BINARY_DIR}/documents)
 
@@ -26,15 +13,6 @@ function(compresser source sortie)
   endif()
 endfunction()
 
-# The manuals, English and French, with this version and date.
-foreach(langue IN ITEMS "" "fr/")
-  configure_file(${PROJECT_SOURCE_DIR}/man/${langue}brasse_adn.1.in
-                 ${documents}/man/${langue}man1/brasse_adn.1 @ONLY)
-  compresser(${documents}/man/${langue}man1/brasse_adn.1 ${documents}/man/${langue}man1/brasse_adn.1.gz)
-endforeach()
-
-# The Debian changelog, from CHANGELOG.md: one entry per heading, its items
-# as the entry's items.
 function(date_debian iso sortie)  # 2026-12-08 -> Tue, 08 Dec 2026 00:00:00 +0000
   string(REGEX MATCH "^([0-9]+)-([0-9]+)-([0-9]+)$" _ "${iso}")
   set(annee ${CMAKE_MATCH_1})
@@ -57,6 +35,8 @@ function(date_debian iso sortie)  # 2026-12-08 -> Tue, 08 Dec 2026 00:00:00 +000
   set(${sortie} "${nom_jour}, ${jour} ${nom_mois} ${annee} 00:00:00 +0000" PARENT_SCOPE)
 endfunction()
 
+# The Debian changelog, from CHANGELOG.md: one entry per heading, its items
+# as the entry's items; and the date of this version, for the manuals.
 set(BRASSE_ADN_MAINTAINER "brasse_adn authors <brasse-adn@users.noreply.invalid>"
     CACHE STRING "Maintainer of the Debian package, \"name <address>\"")
 file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md lignes)
@@ -69,11 +49,15 @@ macro(clore_entree)
     set(entree "")
   endif()
 endmacro()
+set(BRASSE_ADN_DATE "")
 foreach(ligne IN LISTS lignes)
-  if(ligne MATCHES "^## ([^ ]+) - ([0-9-]+)$")
+  if(ligne MATCHES "^## ([^ ]+) - ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])$")
     clore_entree()
     set(date_entree ${CMAKE_MATCH_2})
     set(entree "brasse-adn (${CMAKE_MATCH_1}) unstable; urgency=medium\n\n")
+    if(CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+      set(BRASSE_ADN_DATE ${date_entree})
+    endif()
   elseif(entree AND ligne MATCHES "^- (.*)$")
     string(APPEND entree "  * ${CMAKE_MATCH_1}\n")
   elseif(entree AND ligne MATCHES "^  (.*)$")
@@ -83,6 +67,16 @@ endforeach()
 clore_entree()
 file(WRITE ${documents}/changelog "${journal}")
 compresser(${documents}/changelog ${documents}/changelog.gz)
+if(NOT BRASSE_ADN_DATE)
+  message(FATAL_ERROR "CHANGELOG.md has no heading \"## ${PROJECT_VERSION} - YYYY-MM-DD\"")
+endif()
+
+# The manuals, English and French, with this version and date.
+foreach(langue IN ITEMS "" "fr/")
+  configure_file(${PROJECT_SOURCE_DIR}/man/${langue}brasse_adn.1.in
+                 ${documents}/man/${langue}man1/brasse_adn.1 @ONLY)
+  compresser(${documents}/man/${langue}man1/brasse_adn.1 ${documents}/man/${langue}man1/brasse_adn.1.gz)
+endforeach()
 
 # The copyright file in Debian's machine-readable format, the licence's text
 # taken from LICENSE (MIT is "Expat" to Debian).
