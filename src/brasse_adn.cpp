@@ -82,13 +82,18 @@ std::FILE* ouvrir_alea()
                 close(fd);
                 continue;
             }
+            // Its size now that no run writes it: emptying a file that is
+            // already empty is not free, ext4 then flushes the whole new
+            // file at the close.
+            if (fstat(fd, &ouvert) != 0)
+                return renoncer(fd);
         }
         // The stream before the file is emptied: a shortage of memory leaves
         // it as it was.
         std::FILE* const flux = fdopen(fd, "w");
         if (flux == nullptr)
             return renoncer(fd);
-        if (S_ISREG(ouvert.st_mode) && ftruncate(fd, 0) != 0)
+        if (S_ISREG(ouvert.st_mode) && ouvert.st_size > 0 && ftruncate(fd, 0) != 0)
             return renoncer(fd, flux);
         return flux;
     }
