@@ -37,9 +37,8 @@ gabarit gabarit_de(std::uint32_t dizaine);
 
 // Whether vectors of largeur bytes, on this processor, give the values that
 // the replica stepped one at a time gives: their first two steps (a whole
-// step, then the history moved and the next) from the history in
-// valeurs[0, retard_maximal), against temoin, the replica's state right
-// after that history. Overwrites both buffers (retard_maximal + taille_lot
-// bytes each).
+// step, then the history moved and the next) from the history of
+// debut_des_pas(largeur) values in valeurs, against temoin, the replica's
+// state right after that history. Overwrites both buffers.
 bool deux_pas_conformes(std::uint8_t* valeurs, std::uint8_t* correctifs, replique_rand temoin,
                         std::size_t largeur);

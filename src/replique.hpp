@@ -6,9 +6,14 @@
 
 #include <cstdint>
 
-// The generator's state after a seeding: the last 31 values of r, in a ring.
+// The recurrence's two lags; everything built on it derives from them.
+inline constexpr unsigned retard_court = 3;
+inline constexpr unsigned retard_long = 31;
+
+// The generator's state after a seeding: the last retard_long values of r,
+// in a ring.
 struct replique_rand {
-    std::uint32_t anneau[31];
+    std::uint32_t anneau[retard_long];
     unsigned position;  // where r[n-31] sits, and r[n] goes
 };
 
@@ -20,10 +25,11 @@ replique_rand semer_replique(std::uint32_t graine);
 inline std::uint32_t avancer_replique(replique_rand& etat)
 {
     // r[n-31] is at position, r[n-3] 28 places further round the ring.
+    constexpr unsigned ecart = retard_long - retard_court;
     const unsigned p = etat.position;
-    const unsigned p3 = p + 28 < 31 ? p + 28 : p + 28 - 31;
+    const unsigned p3 = p + ecart < retard_long ? p + ecart : p + ecart - retard_long;
     etat.anneau[p] += etat.anneau[p3];
-    etat.position = p + 1 < 31 ? p + 1 : 0;
+    etat.position = p + 1 < retard_long ? p + 1 : 0;
     return etat.anneau[p];
 }
 

@@ -16,81 +16,135 @@ char tirer_base_et_valeur(int& tirage)
     return bases[tirage & 3];
 }
 
-// The vectors' passes read, and en_lettres writes, up to a vector past the
-// last byte they are asked for.
-constexpr std::size_t debord_vecteur = 64;
-constexpr std::size_t taille_valeurs = retard_maximal + taille_lot;
-// The correction terms start 2 KiB off a 4 KiB boundary from the values: a
-// load from one whose address looks, by its low 12 bits, like that of a
-// store just made to the other waits for that store. The gap before them
-// takes what is read past the values.
-constexpr std::size_t ecart_correctifs = (taille_valeurs + 4095) / 4096 * 4096 + 2048;
-// Room for several steps' letters: those left untaken are moved to the
-// front only when the end is reached.
-constexpr std::size_t taille_lettres = lettres_d_un_coup + 8 * taille_lot;
+// Values per step: bytes stay within the first-level cache with a step of
+// taille_lot, bit planes, eight times denser, with one of lot_plans.
+constexpr std::size_t lot_de(std::size_t largeur)
+{
+    return largeur == largeur_plans ? lot_plans : taille_lot;
+}
+constexpr std::size_t capacite(std::size_t largeur)
+{
+    return debut_des_pas(largeur) + lot_de(largeur);
+}
 
-static_assert(ecart_correctifs - taille_valeurs >= debord_vecteur, "values read past, in the gap");
-static_assert(debord_lettres >= debord_vecteur && debord_lettres >= 64,
-              "letters made a vector past, copied as 64");
-static_assert(taille_lot % 64 == 0 && retard_maximal % 64 == 0, "whole vectors, aligned");
-static_assert(lettres_d_un_coup <= retard_maximal && historique(64) <= retard_maximal,
+// The source's memory, in bytes from its start (aligned on 64 bytes by the
+// caller). The values as bytes, or, in the same place, as bit planes; the
+// letters after them.
+struct disposition {
+    // The vectors' passes read, and en_lettres writes, up to a vector past
+    // the last byte they are asked for.
+    static constexpr std::size_t debord_vecteur = 64;
+    static constexpr std::size_t alignement = 64;
+    static constexpr std::size_t octets_valeurs = capacite(32);
+    // The correction terms start 2 KiB off a 4 KiB boundary from the
+    // values: a load from one whose address looks, by its low 12 bits, like
+    // that of a store just made to the other waits for that store. The gap
+    // before them takes what is read past the values.
+    static constexpr std::size_t correctifs = (octets_valeurs + 4095) / 4096 * 4096 + 2048;
+    static constexpr std::size_t octets_plans = plans_par_bloc * octets_plan;
+    static constexpr std::size_t lettres =
+        (std::max(correctifs + octets_valeurs, octets_plans) + alignement - 1) / alignement *
+        alignement;
+    // Room for several steps' letters: those left untaken are moved to the
+    // front only when the end is reached.
+    static constexpr std::size_t octets_lettres = lettres_d_un_coup + 2 * lot_plans;
+    // Before a check, a copy of the history, past the letters checked.
+    static constexpr std::size_t copie = lettres + lettres_d_un_coup;
+    static constexpr std::size_t taille = lettres + octets_lettres + debord_lettres;
+};
+static_assert(disposition::correctifs - disposition::octets_valeurs >= disposition::debord_vecteur,
+              "values read past, in the gap");
+static_assert(debord_lettres >= disposition::debord_vecteur, "letters made a vector past");
+static_assert(taille_lot % valeurs_par_bloc == 0 && debut_octets % 64 == 0 &&
+                  debut_des_pas(largeur_plans) % valeurs_par_bloc == 0,
+              "whole vectors, whole blocks, aligned");
+static_assert(lettres_d_un_coup <= debut_octets && historique(32) <= debut_octets &&
+                  lettres_d_un_coup <= historique(largeur_plans) &&
+                  historique(largeur_plans) <= debut_des_pas(largeur_plans),
               "what calculer keeps fits before the steps");
 static_assert(lettres_verifiees <= lettres_d_un_coup &&
-                  lettres_d_un_coup + retard_maximal <= taille_lettres,
+                  disposition::copie + disposition::octets_plans <=
+                      disposition::lettres + disposition::octets_lettres,
               "the history is copied beside the letters checked");
+static_assert(lettres_d_un_coup + lot_de(16) <= disposition::octets_lettres &&
+                  lettres_d_un_coup + lot_de(largeur_plans) <= disposition::octets_lettres,
+              "a step's letters fit after those waiting");
+
+// Where value n is, in bytes from the start of each plane or of the bytes.
+std::size_t octets_jusqu_a(std::size_t n, std::size_t largeur)
+{
+    return largeur == largeur_plans ? n / 8 : n;
+}
 
 // Moves the last garde values before fin, and their correction terms, to
 // where the next step reads them back.
-void garder(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t fin, std::size_t garde)
+void garder(std::uint8_t* valeurs, std::uint8_t* correctifs, std::size_t fin, std::size_t garde,
+            std::size_t largeur)
 {
-    std::memmove(valeurs + retard_maximal - garde, valeurs + fin - garde, garde);
-    std::memmove(correctifs + retard_maximal - garde, correctifs + fin - garde, garde);
+    const std::size_t debut = octets_jusqu_a(debut_des_pas(largeur), largeur);
+    const std::size_t octets = octets_jusqu_a(garde, largeur), depuis = octets_jusqu_a(fin, largeur);
+    if (largeur == largeur_plans) {
+        for (unsigned k = 0; k < plans_par_bloc; ++k, valeurs += octets_plan)
+            std::memmove(valeurs + debut - octets, valeurs + depuis - octets, octets);
+        return;
+    }
+    std::memmove(valeurs + debut - octets, valeurs + depuis - octets, octets);
+    std::memmove(correctifs + debut - octets, correctifs + depuis - octets, octets);
 }
 
-// Computes taille_lot more of the replica's values, after those waiting
-// (fewer than lettres_d_un_coup, moved to the front if need be).
+// Computes a step more of the replica's values, after those waiting (fewer
+// than lettres_d_un_coup, moved to the front if need be).
 void calculer(source_lettres& source)
 {
-    if (source.calculees + taille_lot > taille_valeurs) {
+    const std::size_t largeur = source.largeur, debut = debut_des_pas(largeur);
+    if (source.calculees + lot_de(largeur) > capacite(largeur)) {
         const std::size_t attente = source.calculees - source.prises;
+        // Bit planes' history is whole blocks, and longer than may wait.
         garder(source.valeurs, source.correctifs, source.calculees,
-               std::max(historique(source.largeur), attente));
-        source.prises = retard_maximal - attente;
-        source.calculees = retard_maximal;
+               std::max(historique(largeur), attente), largeur);
+        source.prises = debut - attente;
+        source.calculees = debut;
     }
-    const std::size_t debut = source.calculees - retard_maximal;
-    prolonger_valeurs(source.valeurs + debut, source.correctifs + debut, taille_lot,
-                      source.largeur);
-    source.calculees += taille_lot;
+    prolonger_valeurs(source.valeurs + octets_jusqu_a(source.calculees - debut, largeur),
+                      source.correctifs + source.calculees - debut, lot_de(largeur), largeur);
+    source.calculees += lot_de(largeur);
 }
 
-// Once the replica has proved itself: its next retard_maximal values, one at
-// a time, start the history that the steps need, and wait to be made
-// letters. The steps are first tried on this processor's vectors; on a
-// difference, narrower ones, and at last rand for the rest of the file.
-void passer_a_la_replique(source_lettres& source)
+// Once the replica agreed with rand: its next values, one at a time, make
+// the history that the steps need, and wait to be made letters. The steps
+// are first tried on vectors of the source's width; on a difference,
+// narrower ones, and at last rand for the rest of the file.
+void passer_a_la_replique(source_lettres& source, replique_rand replique, unsigned fautes)
 {
-    for (std::size_t i = 0; i < retard_maximal; ++i)
-        source.valeurs[i] = static_cast<std::uint8_t>(avancer_replique(source.replique) & 7);
-    // A file that the history covers needs no step. Else the check
-    // overwrites the history: a copy of it, past the letters checked.
-    if (source.a_tirer > static_cast<std::int64_t>(retard_maximal)) {
+    for (;; source.largeur /= 2) {
+        const std::size_t largeur = source.largeur, debut = debut_des_pas(largeur);
+        replique_rand temoin = replique;
+        poser_valeurs(source.valeurs, debut, temoin, largeur);
+        // A file that the history covers needs no step. Else the check
+        // overwrites the history: a copy of it, past the letters checked.
+        if (source.a_tirer <= static_cast<std::int64_t>(debut))
+            break;
+        // (Planes 0 to 2, and what lies between them.)
         auto* const copie = reinterpret_cast<std::uint8_t*>(source.lettres) + lettres_d_un_coup;
-        std::memcpy(copie, source.valeurs, retard_maximal);
-        while (!deux_pas_conformes(source.valeurs, source.correctifs, source.replique,
-                                   source.largeur)) {
-            if (source.largeur == 16) {
-                source.par_rand = true;
-                return;
-            }
-            source.largeur /= 2;
-            std::memcpy(source.valeurs, copie, retard_maximal);
+        const std::size_t octets = octets_jusqu_a(debut, largeur);
+        const std::size_t copiees = largeur == largeur_plans ? 2 * octets_plan + octets : octets;
+        std::memcpy(copie, source.valeurs, copiees);
+        // The last value's bit 2: the last bit of the third plane's, or of
+        // the last byte.
+        if ((fautes & largeur) != 0)
+            source.valeurs[copiees - 1] ^= largeur == largeur_plans ? 0x80 : 4;
+        if (deux_pas_conformes(source.valeurs, source.correctifs, temoin, largeur)) {
+            std::memcpy(source.valeurs, copie, copiees);
+            break;
         }
-        std::memcpy(source.valeurs, copie, retard_maximal);
+        if (largeur == 16) {
+            source.par_rand = true;
+            return;
+        }
     }
     amorcer_correctifs(source.valeurs, source.correctifs, source.largeur);
     source.prises = 0;
-    source.calculees = retard_maximal;
+    source.calculees = debut_des_pas(source.largeur);
 }
 
 // Makes more letters after those waiting (which may move to the front):
@@ -99,7 +153,7 @@ void passer_a_la_replique(source_lettres& source)
 // up to a step's when voulues is 0.
 void recharger(source_lettres& source, std::size_t voulues = 0)
 {
-    if (source.fin + taille_lot > taille_lettres) {
+    if (source.fin + lot_de(source.largeur) > disposition::octets_lettres) {
         const std::size_t gardees = source.fin - source.debut;
         std::memmove(source.lettres, source.lettres + source.debut, gardees);
         source.debut = 0;
@@ -114,30 +168,17 @@ void recharger(source_lettres& source, std::size_t voulues = 0)
             lettres[i] = tirer_base();
         source.fin += nombre;
         source.a_tirer -= static_cast<std::int64_t>(nombre);
-    } else if (source.a_verifier > 0) {
-        const auto nombre = static_cast<std::size_t>(source.a_verifier);
-        for (std::size_t i = 0; i < nombre; ++i) {
-            int tirage;
-            lettres[i] = tirer_base_et_valeur(tirage);
-            if (tirage != tirer_replique(source.replique))
-                source.par_rand = true;
-        }
-        source.fin += nombre;
-        source.a_tirer -= static_cast<std::int64_t>(nombre);
-        source.a_verifier = 0;
-        if (!source.par_rand)
-            passer_a_la_replique(source);
-    } else {
-        if (source.prises == source.calculees)
-            calculer(source);
-        const std::size_t attente = source.fin - source.debut;
-        const std::size_t nombre = std::min(
-            source.calculees - source.prises,
-            voulues > attente ? voulues - attente : voulues == 0 ? taille_lot : 0);
-        en_lettres(source.valeurs + source.prises, lettres, nombre, source.largeur);
-        source.prises += nombre;
-        source.fin += nombre;
+        return;
     }
+    if (source.prises == source.calculees)
+        calculer(source);
+    const std::size_t attente = source.fin - source.debut;
+    const std::size_t nombre =
+        std::min(source.calculees - source.prises,
+                 voulues > attente ? voulues - attente : voulues == 0 ? lot_de(source.largeur) : 0);
+    en_lettres(source.valeurs, source.prises, lettres, nombre, source.largeur);
+    source.prises += nombre;
+    source.fin += nombre;
 }
 
 // One run of any length: the letters waiting copied, then the replica's
@@ -155,14 +196,14 @@ void placer_suite(source_lettres& source, char* destination, std::size_t longueu
             else
                 std::memcpy(destination, source.lettres + source.debut, fait);
             source.debut += fait;
-        } else if (!replique_en_charge(source)) {
+        } else if (source.par_rand) {
             recharger(source);
             continue;
         } else {
             if (source.prises == source.calculees)
                 calculer(source);
             fait = std::min(longueur, source.calculees - source.prises);
-            en_lettres(source.valeurs + source.prises, destination, fait, source.largeur);
+            en_lettres(source.valeurs, source.prises, destination, fait, source.largeur);
             source.prises += fait;
         }
         destination += fait;
@@ -181,15 +222,13 @@ char tirer_base()
 bool deux_pas_conformes(std::uint8_t* valeurs, std::uint8_t* correctifs, replique_rand temoin,
                         std::size_t largeur)
 {
+    const std::size_t debut = debut_des_pas(largeur), lot = lot_de(largeur);
     amorcer_correctifs(valeurs, correctifs, largeur);
     for (int pas = 0; pas < 2; ++pas) {
         if (pas > 0)
-            garder(valeurs, correctifs, taille_valeurs, historique(largeur));
-        prolonger_valeurs(valeurs, correctifs, taille_lot, largeur);
-        unsigned ecarts = 0;
-        for (std::size_t i = retard_maximal; i < taille_valeurs; ++i)
-            ecarts |= (valeurs[i] ^ avancer_replique(temoin)) & 7;
-        if (ecarts != 0)
+            garder(valeurs, correctifs, debut + lot, historique(largeur), largeur);
+        prolonger_valeurs(valeurs, correctifs, lot, largeur);
+        if (!memes_valeurs(valeurs, debut, lot, temoin, largeur))
             return false;
     }
     return true;
@@ -197,22 +236,35 @@ bool deux_pas_conformes(std::uint8_t* valeurs, std::uint8_t* correctifs, repliqu
 
 std::size_t taille_memoire_source()
 {
-    return ecart_correctifs + taille_valeurs + taille_lettres + debord_lettres;
+    return disposition::taille;
 }
 
 source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
-                               std::size_t largeur)
+                               std::size_t largeur, unsigned fautes)
 {
     source_lettres source{};
+    source.par_rand = true;
     source.a_tirer = nombre_lettres;
-    source.a_verifier = lettres_verifiees;
-    source.par_rand = nombre_lettres < static_cast<std::int64_t>(lettres_verifiees);
-    if (!source.par_rand)
-        source.replique = semer_replique(graine);
     source.valeurs = static_cast<std::uint8_t*>(memoire);
-    source.correctifs = source.valeurs + ecart_correctifs;
-    source.lettres = reinterpret_cast<char*>(source.correctifs + taille_valeurs);
+    source.correctifs = source.valeurs + disposition::correctifs;
+    source.lettres = reinterpret_cast<char*>(source.valeurs + disposition::lettres);
     source.largeur = largeur;
+    // Files with fewer letters than are checked are drawn through rand.
+    if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees))
+        return source;
+    replique_rand replique = semer_replique(graine);
+    bool d_accord = true;
+    for (std::size_t i = 0; i < lettres_verifiees; ++i) {
+        int tirage;
+        source.lettres[i] = tirer_base_et_valeur(tirage);
+        d_accord = d_accord && tirage == tirer_replique(replique);
+    }
+    source.fin = lettres_verifiees;
+    source.a_tirer -= static_cast<std::int64_t>(lettres_verifiees);
+    if (d_accord) {
+        source.par_rand = false;
+        passer_a_la_replique(source, replique, fautes);
+    }
     return source;
 }
 
@@ -228,7 +280,7 @@ void placer_par_etapes(source_lettres& source, char* destination, std::size_t pa
     if (nombre == 1)
         return placer_suite(source, destination, longueur);
     const std::size_t total = longueur * nombre;
-    if (source.debut == source.fin && replique_en_charge(source)) {
+    if (source.debut == source.fin && !source.par_rand) {
         while (source.calculees - source.prises < total)
             calculer(source);
         return placer_lettres(source, destination, pas, longueur, nombre);

@@ -11,10 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// The order A, C, T, G (not alphabetical) decides which letter each
-// generator value gives.
-inline constexpr char bases[4] = {'A', 'C', 'T', 'G'};
-
 // One call of rand; its two lowest bits pick the letter.
 char tirer_base();
 
@@ -31,18 +27,18 @@ std::size_t taille_memoire_source();
 
 // The source's state; only its own functions touch it.
 struct source_lettres {
-    std::int64_t a_tirer;     // letters of the file not yet drawn through rand
-    std::int64_t a_verifier;  // letters still to draw through rand beside the replica
-    bool par_rand;            // every letter left comes from rand
-    replique_rand replique;
-    // The replica's values modulo 8: those the next step reads back, then
-    // room for a step more; the correction terms the same way beside.
-    // Values from prises to calculees are waiting.
+    // Every letter left comes from rand; else from the replica, once it
+    // agreed with rand on the letters checked and its vectors with it.
+    bool par_rand;
+    std::int64_t a_tirer;  // through rand, letters of the file not yet drawn
+    // The replica's values modulo 8, held for vectors of largeur bytes:
+    // those the next step reads back, then room for a step more; the
+    // correction terms beside them. Values from prises to calculees wait.
     std::uint8_t* valeurs;
     std::uint8_t* correctifs;
     std::size_t prises;
     std::size_t calculees;
-    std::size_t largeur;  // of the vectors the values are computed with
+    std::size_t largeur;
     // Letters made before they are asked for; those from debut to fin wait.
     char* lettres;
     std::size_t debut;
@@ -50,15 +46,12 @@ struct source_lettres {
 };
 
 // A source for a file of nombre_lettres letters, after srand(graine), with
-// vectors of largeur bytes (16, 32 or 64), working in memoire.
+// vectors of largeur bytes (16, 32 or 64) or narrower ones, working in
+// memoire. It draws the letters checked against the replica at once. The
+// widths whose bits are set in fautes get a history with one value wrong,
+// as a fault would: the tests' way to the narrower ones and to rand.
 source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
-                               std::size_t largeur);
-
-// True once the replica makes the letters.
-inline bool replique_en_charge(const source_lettres& source)
-{
-    return source.a_verifier == 0 && !source.par_rand;
-}
+                               std::size_t largeur, unsigned fautes = 0);
 
 // The source's own slower steps, for the two functions below: makes letters
 // until nombre wait; puts letters in place, whatever waits.
@@ -90,11 +83,11 @@ inline void placer_lettres(source_lettres& source, char* destination, std::size_
 {
     const std::size_t total = longueur * nombre;
     if (source.debut == source.fin && source.calculees - source.prises >= total &&
-        replique_en_charge(source)) {
+        !source.par_rand) {
         if (nombre == 1)
-            en_lettres(source.valeurs + source.prises, destination, longueur, source.largeur);
+            en_lettres(source.valeurs, source.prises, destination, longueur, source.largeur);
         else
-            etaler_lettres(destination, pas, source.valeurs + source.prises, longueur, nombre,
+            etaler_lettres(destination, pas, source.valeurs, source.prises, longueur, nombre,
                            source.largeur);
         source.prises += total;
         return;

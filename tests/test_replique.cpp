@@ -2,6 +2,8 @@
 // Our replica of rand, against the C library's rand of this process.
 #include "outils.hpp"
 #include "replique.hpp"
+#include "source_lettres.hpp"
+#include "interne.hpp"
 #include "vecteurs.hpp"
 
 #include <gtest/gtest.h>
@@ -42,33 +44,52 @@ TEST(Replique, DonneLesValeursDeRandPourToutesLesGraines)
     }
 }
 
-TEST(Replique, LaRecurrenceParLotsDonneLesValeursModuloHuit)
+TEST(Replique, LesVecteursSuiventLaRepliqueEtSontVerifies)
 {
-    // Driven as the writer drives it: history, one step, the history moved
-    // to the front, the next step; with every vector width.
-    constexpr std::size_t lot = 65536;
+    // From the replica's history, two steps on vectors agree with it at
+    // every width, whatever the seed; with one value of the history wrong,
+    // they do not.
+    std::vector<std::uint8_t> memoire(taille_memoire_source() + 64);
+    std::uint8_t* const valeurs = memoire.data() + (64 - reinterpret_cast<std::uintptr_t>(memoire.data()) % 64);
     for (std::size_t largeur = 16; largeur <= 64; largeur *= 2) {
         for (std::uint32_t graine : {1u, 2147483648u, 1765200000u}) {
-            replique_rand replique = semer_replique(graine);
-            std::vector<std::uint8_t> valeurs(retard_maximal + lot), correctifs(retard_maximal + lot);
-            for (std::size_t i = 0; i < retard_maximal; ++i)
-                valeurs[i] = avancer_replique(replique) & 7;
-            amorcer_correctifs(valeurs.data(), correctifs.data(), largeur);
-            for (int pas = 0; pas < 24; ++pas) {
-                prolonger_valeurs(valeurs.data(), correctifs.data(), lot, largeur);
-                for (std::size_t i = retard_maximal; i < valeurs.size(); ++i) {
-                    const unsigned attendu = avancer_replique(replique) & 7;
-                    ASSERT_EQ(valeurs[i] & 7, attendu) << "width " << largeur << ", seed " << graine
-                                                       << ", step " << pas << ", value "
-                                                       << i - retard_maximal;
-                }
-                // Only the history a step reads; what is before it is stale.
-                const std::size_t garde = historique(largeur);
-                std::memmove(valeurs.data() + retard_maximal - garde,
-                             valeurs.data() + retard_maximal + lot - garde, garde);
-                std::memmove(correctifs.data() + retard_maximal - garde,
-                             correctifs.data() + retard_maximal + lot - garde, garde);
+            for (const bool faute : {false, true}) {
+                replique_rand replique = semer_replique(graine);
+                const std::size_t debut = debut_des_pas(largeur);
+                poser_valeurs(valeurs, debut, replique, largeur);
+                // The last value's bit 2, in its byte or in its plane.
+                if (faute && largeur == largeur_plans)
+                    valeurs[2 * octets_plan + debut / 8 - 1] ^= 0x80;
+                else if (faute)
+                    valeurs[debut - 1] ^= 4;
+                // The correction terms well past the values (of either kind).
+                EXPECT_EQ(deux_pas_conformes(valeurs, valeurs + taille_memoire_source() / 2, replique,
+                                             largeur),
+                          !faute)
+                    << "width " << largeur << ", seed " << graine << (faute ? ", one value wrong" : "");
             }
+        }
+    }
+}
+
+TEST(Replique, LesLettresDesPlansSontCellesDesValeurs)
+{
+    // Every way to make letters from bit planes, from any position, against
+    // the replica's values one at a time.
+    constexpr std::size_t nombre = 3 * valeurs_par_bloc;
+    std::vector<std::uint8_t> plans(plans_par_bloc * octets_plan);
+    replique_rand replique = semer_replique(1765200000u);
+    replique_rand temoin = replique;
+    poser_valeurs(plans.data(), nombre, replique, largeur_plans);
+    std::string attendu;
+    for (std::size_t i = 0; i < nombre; ++i)
+        attendu += bases[avancer_replique(temoin) >> 1 & 3];
+    for (const bool processeur : {true, false}) {
+        for (std::size_t position : {0u, 1u, 63u, 64u, 511u, 700u}) {
+            std::string lettres(nombre + 64, '\0');
+            plans_en_lettres(plans.data(), position, lettres.data(), nombre - position - 64, processeur);
+            EXPECT_EQ(lettres.substr(0, nombre - position - 64), attendu.substr(position, nombre - position - 64))
+                << "from " << position << (processeur ? "" : ", baseline");
         }
     }
 }
