@@ -120,8 +120,9 @@ enum class facon {
 // time, from one check of the room in the block. The loop holds its state
 // in registers. Each record is its header, stored whole, then its letters.
 // False when the stream has failed.
+// Out of line: each way of writing records has its loop's registers to itself.
 template <facon f>
-bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
+[[gnu::noinline]] bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
 {
     entetes h{};
     refaire_entetes(h, 0);
