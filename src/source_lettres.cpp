@@ -45,8 +45,10 @@ struct disposition {
     static constexpr std::size_t lettres =
         (std::max(correctifs + octets_valeurs, octets_plans) + alignement - 1) / alignement *
         alignement;
-    // Room for several steps' letters: those left untaken are moved to the
-    // front only when the end is reached.
+    // Letters are made taille_lot at a time, and those left untaken moved to
+    // the front when the next would pass en_cours: a few first-level cache
+    // pages in use. Past it, room for a copy of the history before a check.
+    static constexpr std::size_t en_cours = lettres_d_un_coup + 2 * taille_lot;
     static constexpr std::size_t octets_lettres = lettres_d_un_coup + 2 * lot_plans;
     // Before a check, a copy of the history, past the letters checked.
     static constexpr std::size_t copie = lettres + lettres_d_un_coup;
@@ -66,9 +68,8 @@ static_assert(lettres_verifiees <= lettres_d_un_coup &&
                   disposition::copie + disposition::octets_plans <=
                       disposition::lettres + disposition::octets_lettres,
               "the history is copied beside the letters checked");
-static_assert(lettres_d_un_coup + lot_de(16) <= disposition::octets_lettres &&
-                  lettres_d_un_coup + lot_de(largeur_plans) <= disposition::octets_lettres,
-              "a step's letters fit after those waiting");
+static_assert(disposition::en_cours <= disposition::octets_lettres,
+              "letters made fit after those waiting");
 
 // Where value n is, in bytes from the start of each plane or of the bytes.
 std::size_t octets_jusqu_a(std::size_t n, std::size_t largeur)
@@ -153,7 +154,7 @@ void passer_a_la_replique(source_lettres& source, replique_rand replique, unsign
 // up to a step's when voulues is 0.
 void recharger(source_lettres& source, std::size_t voulues = 0)
 {
-    if (source.fin + lot_de(source.largeur) > disposition::octets_lettres) {
+    if (source.fin + taille_lot > disposition::en_cours) {
         const std::size_t gardees = source.fin - source.debut;
         std::memmove(source.lettres, source.lettres + source.debut, gardees);
         source.debut = 0;
@@ -175,7 +176,7 @@ void recharger(source_lettres& source, std::size_t voulues = 0)
     const std::size_t attente = source.fin - source.debut;
     const std::size_t nombre =
         std::min(source.calculees - source.prises,
-                 voulues > attente ? voulues - attente : voulues == 0 ? lot_de(source.largeur) : 0);
+                 voulues > attente ? voulues - attente : voulues == 0 ? taille_lot : 0);
     en_lettres(source.valeurs, source.prises, lettres, nombre, source.largeur);
     source.prises += nombre;
     source.fin += nombre;

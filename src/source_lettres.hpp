@@ -16,7 +16,7 @@ char tirer_base();
 
 // The most letters that lettres_suivantes gives, or placer_lettres puts in
 // more than one run, at once.
-inline constexpr std::size_t lettres_d_un_coup = 4096;
+inline constexpr std::size_t lettres_d_un_coup = plans_etales;
 
 // Bytes that may be read past the letters lettres_suivantes gives, and
 // written past the last run placer_lettres puts.
@@ -82,6 +82,15 @@ inline void placer_lettres(source_lettres& source, char* destination, std::size_
                            std::size_t longueur, unsigned nombre)
 {
     const std::size_t total = longueur * nombre;
+    // From bit planes, runs shorter than a vector are copied from letters
+    // made many at once where the stores need no shift, long enough before
+    // that the loads need not wait for those stores.
+    if (nombre > 1 && longueur < largeur_plans && source.largeur == largeur_plans) {
+        const char* const lettres = lettres_suivantes(source, total);
+        for (unsigned r = 0; r < nombre; ++r)
+            copier_suite(destination + r * pas, lettres + r * longueur, longueur);
+        return;
+    }
     if (source.debut == source.fin && source.calculees - source.prises >= total &&
         !source.par_rand) {
         if (nombre == 1)

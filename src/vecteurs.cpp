@@ -195,21 +195,6 @@ void plans_en_lettres_base(const std::uint8_t* valeurs, std::size_t position, ch
     }
 }
 
-void etaler_plans_base(char* destination, std::size_t pas, const std::uint8_t* valeurs,
-                       std::size_t position, std::size_t longueur, unsigned nombre)
-{
-    char lettres[64];
-    for (unsigned r = 0; r < nombre; ++r, destination += pas, position += longueur) {
-        std::size_t k = 0;
-        for (; k + 64 <= longueur; k += 64)
-            plans_en_lettres_base(valeurs, position + k, destination + k, 64);
-        if (k < longueur) {
-            plans_en_lettres_base(valeurs, position + k, lettres, 64);
-            std::memcpy(destination + k, lettres, longueur - k);
-        }
-    }
-}
-
 #if defined(__x86_64__) || defined(__i386__)
 
 // 64 letters from 64 bits of planes 1 and 2, as masks. (x86 is little
@@ -263,27 +248,17 @@ void etaler_plans_base(char* destination, std::size_t pas, const std::uint8_t* v
         _mm512_storeu_si512(lettres + i, lettres_alignees_avx512(blocs, position + i));
 }
 
+// Runs of 64 letters or more: all made at once where the stores need no
+// shift, then each copied where it goes.
 [[gnu::target("avx512bw")]] void etaler_plans_avx512(char* destination, std::size_t pas,
                                                      const std::uint8_t* valeurs,
                                                      std::size_t position, std::size_t longueur,
                                                      unsigned nombre)
 {
-    const auto* const blocs = reinterpret_cast<const std::uint64_t*>(valeurs);
-    for (unsigned r = 0; r < nombre; ++r, destination += pas, position += longueur) {
-        if (longueur < 64) {
-            _mm512_mask_storeu_epi8(destination, ~__mmask64{0} >> (64 - longueur),
-                                    lettres_avx512(blocs, position));
-            continue;
-        }
-        // Whole vectors, the last ending with the run: a masked store costs
-        // more than one more vector of letters.
-        _mm512_storeu_si512(destination, lettres_avx512(blocs, position));
-        std::size_t k = 64 - position % 64;
-        for (; k + 64 < longueur; k += 64)
-            _mm512_storeu_si512(destination + k, lettres_alignees_avx512(blocs, position + k));
-        _mm512_storeu_si512(destination + longueur - 64,
-                            lettres_avx512(blocs, position + longueur - 64));
-    }
+    alignas(largeur_plans) char lettres[plans_etales + largeur_plans];
+    plans_en_lettres_avx512(valeurs, position, lettres, longueur * nombre);
+    for (unsigned r = 0; r < nombre; ++r, destination += pas)
+        copier_suite(destination, lettres + r * longueur, longueur);
 }
 
 #endif
@@ -521,7 +496,11 @@ void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* vale
         if (avec_avx512bw())
             return etaler_plans_avx512(destination, pas, valeurs, position, longueur, nombre);
 #endif
-        return etaler_plans_base(destination, pas, valeurs, position, longueur, nombre);
+        alignas(largeur_plans) char lettres[plans_etales + largeur_plans];
+        plans_en_lettres_base(valeurs, position, lettres, longueur * nombre);
+        for (unsigned r = 0; r < nombre; ++r, destination += pas)
+            copier_suite(destination, lettres + r * longueur, longueur);
+        return;
     }
     // A run's last vector ends with it, so starts within it: no wider than it.
     if (largeur == 32 && longueur < 32)

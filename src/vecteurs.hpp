@@ -86,12 +86,36 @@ void prolonger_valeurs(std::uint8_t* valeurs, std::uint8_t* correctifs, std::siz
 void en_lettres(const std::uint8_t* valeurs, std::size_t position, char* lettres,
                 std::size_t nombre, std::size_t largeur);
 
-// The letters of nombre runs of longueur values (16 or more), one after the
-// other from position, to destination, destination + pas, and so on.
-// Nothing is written past a run's letters.
+// The letters of nombre runs of longueur values (16 or more; as bit planes,
+// 64 or more and plans_etales in all), one after the other from position,
+// to destination, destination + pas, and so on. Nothing is written past a
+// run's letters.
+inline constexpr std::size_t plans_etales = 4096;
 void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
                     std::size_t position, std::size_t longueur, unsigned nombre,
                     std::size_t largeur);
+
+// A run of 16 to 256 letters copied in two vectors of the widest size no
+// longer than it, or in whole vectors, the last ending with it: nothing is
+// written past it.
+template <std::size_t octets>
+[[gnu::always_inline]] inline void copier_par(char* destination, const char* lettres,
+                                              std::size_t longueur)
+{
+    for (std::size_t k = 0; k + octets < longueur; k += octets)
+        __builtin_memcpy(destination + k, lettres + k, octets);
+    __builtin_memcpy(destination + longueur - octets, lettres + longueur - octets, octets);
+}
+
+[[gnu::always_inline]] inline void copier_suite(char* destination, const char* lettres,
+                                                std::size_t longueur)
+{
+    if (longueur <= 32)
+        return copier_par<16>(destination, lettres, longueur);
+    if (longueur <= 64)
+        return copier_par<32>(destination, lettres, longueur);
+    copier_par<64>(destination, lettres, longueur);
+}
 
 // The bit planes' letters with the processor's own instructions, and with
 // the baseline's, to compare in the tests (en_lettres takes the first).
