@@ -6,6 +6,8 @@
 #include "sequences.hpp"
 #include "vecteurs.hpp"
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -28,13 +30,13 @@ int main(int argc, char* argv[])
     const auto nb_seq = static_cast<std::int32_t>(std::strtoll(argv[3], nullptr, 10));
     const auto graine = static_cast<std::uint32_t>(std::time(nullptr));
     std::srand(graine);
-    std::FILE* flux = std::fopen("/dev/null", "w");
-    if (flux == nullptr)
+    const int fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
         return 255;
     std::vector<unsigned char> memoire(taille_memoire());
     const auto debut = std::chrono::steady_clock::now();
-    ecrire_sequences(flux, taille_seq, nb_seq, graine, memoire.data(), largeur);
-    const int statut = fermer_sequences(flux);
+    const bool ecrit = ecrire_sequences(fd, taille_seq, nb_seq, graine, memoire.data(), largeur);
+    const int statut = fermer_sequences(fd, ecrit);
     const std::chrono::duration<double, std::milli> duree = std::chrono::steady_clock::now() - debut;
     std::printf("%.2f\n", duree.count());
     return statut;

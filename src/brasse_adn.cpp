@@ -41,17 +41,14 @@ std::int32_t lire_compte(const char* texte)
     return static_cast<std::int32_t>(bas - 0x80000000u) + INT32_MIN;
 }
 
-// Gives up a file half opened: closes it, its stream if it has one, and
-// returns null with the errno of the failure.
-std::FILE* renoncer(int fd, std::FILE* flux = nullptr)
+// Gives up a file half opened: closes it, and returns -1 with the errno of
+// the failure.
+int renoncer(int fd)
 {
     const int erreur = errno;
-    if (flux != nullptr)
-        std::fclose(flux);
-    else
-        close(fd);
+    close(fd);
     errno = erreur;
-    return nullptr;
+    return -1;
 }
 
 // "alea.seq" opened for writing, emptied, as fopen with "wt" would, but only
@@ -59,14 +56,14 @@ std::FILE* renoncer(int fd, std::FILE* flux = nullptr)
 // each write at its own offset, and leave a file that is neither's. A run
 // waits for the one writing to close the file, then replaces it whole; the
 // lock goes with the close. Pipes and devices are written as they are,
-// without a lock, and so is a file where the file system offers none. Null
+// without a lock, and so is a file where the file system offers none. -1
 // with errno set when the file can't be opened.
-std::FILE* ouvrir_alea()
+int ouvrir_alea()
 {
     for (;;) {
         const int fd = open("alea.seq", O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0)
-            return nullptr;
+            return -1;
         struct stat ouvert {};
         if (fstat(fd, &ouvert) != 0)
             return renoncer(fd);
@@ -87,15 +84,10 @@ std::FILE* ouvrir_alea()
             // file at the close.
             if (fstat(fd, &ouvert) != 0)
                 return renoncer(fd);
+            if (ouvert.st_size > 0 && ftruncate(fd, 0) != 0)
+                return renoncer(fd);
         }
-        // The stream before the file is emptied: a shortage of memory leaves
-        // it as it was.
-        std::FILE* const flux = fdopen(fd, "w");
-        if (flux == nullptr)
-            return renoncer(fd);
-        if (S_ISREG(ouvert.st_mode) && ouvert.st_size > 0 && ftruncate(fd, 0) != 0)
-            return renoncer(fd, flux);
-        return flux;
+        return fd;
     }
 }
 
@@ -123,17 +115,14 @@ int main(int argc, char* argv[])
         return 255;
     }
 
-    std::FILE* flux = ouvrir_alea();
-    if (flux == nullptr) {
+    const int fd = ouvrir_alea();
+    if (fd < 0) {
         std::fprintf(stderr, "brasse_adn : impossible d'ouvrir alea.seq en écriture : %s\n",
                      std::strerror(errno));
         std::free(memoire);
         return 255;
     }
-    // The writer hands the stream whole blocks: a buffer of the stream's own
-    // would only copy them, and be allocated after the open.
-    std::setvbuf(flux, nullptr, _IONBF, 0);
-    ecrire_sequences(flux, taille_seq, nb_seq, graine, memoire, largeur_maximale());
+    const bool ecrit = ecrire_sequences(fd, taille_seq, nb_seq, graine, memoire, largeur_maximale());
     std::free(memoire);
-    return fermer_sequences(flux);
+    return fermer_sequences(fd, ecrit);
 }

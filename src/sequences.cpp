@@ -5,27 +5,50 @@
 #include "source_lettres.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include <unistd.h>
 
 namespace {
 
 struct sortie {
-    std::FILE* flux;
+    int fd;
     char* bloc;
     char* ici;  // the next byte to write; one before bloc at the start
 };
 
-// Writes the full block when there is one. False when the stream has failed:
-// the file is lost, no use going on.
+// Writes the bytes whole, however the kernel splits them or a signal
+// interrupts it. False, with errno set, when a write fails.
+bool envoyer(int fd, const char* octets, std::size_t nombre)
+{
+    while (nombre > 0) {
+        const ssize_t ecrits = write(fd, octets, nombre);
+        if (ecrits < 0 && errno == EINTR)
+            continue;
+        if (ecrits <= 0) {
+            if (ecrits == 0)
+                errno = EIO;
+            return false;
+        }
+        octets += ecrits;
+        nombre -= static_cast<std::size_t>(ecrits);
+    }
+    return true;
+}
+
+// Writes the full block when there is one. False when the write failed: the
+// file is lost, no use going on.
 bool envoyer_si_plein(sortie& s)
 {
     if (s.ici < s.bloc + taille_tampon)
         return true;
-    std::fwrite(s.bloc, 1, taille_tampon, s.flux);
+    if (!envoyer(s.fd, s.bloc, taille_tampon))
+        return false;
     const auto reste = static_cast<std::size_t>(s.ici - (s.bloc + taille_tampon));
     std::memcpy(s.bloc, s.bloc + taille_tampon, reste);
     s.ici = s.bloc + reste;
-    return std::ferror(s.flux) == 0;
+    return true;
 }
 
 // The header line of a record, in a register: 16 bytes, of which those
@@ -214,18 +237,18 @@ gabarit gabarit_de(std::uint32_t dizaine)
     return g;
 }
 
-void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_seq,
-                      std::uint32_t graine, void* memoire, std::size_t largeur)
+bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
+                      void* memoire, std::size_t largeur)
 {
     if (nb_seq <= 0)
-        return;
+        return true;
     const std::size_t taille = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
     auto* const base = static_cast<unsigned char*>(memoire);
     auto* const alignee = base + (64 - reinterpret_cast<std::uintptr_t>(base) % 64) % 64;
     source_lettres source = preparer_source(alignee, graine,
                                             static_cast<std::int64_t>(taille) * nb_seq, largeur);
     char* const bloc = reinterpret_cast<char*>(alignee + taille_memoire_source() + avant_bloc);
-    sortie s{flux, bloc, bloc - 1};
+    sortie s{fd, bloc, bloc - 1};
 
     const auto n = static_cast<std::uint32_t>(nb_seq);
     bool ecrit;
@@ -238,18 +261,15 @@ void ecrire_sequences(std::FILE* flux, std::int32_t taille_seq, std::int32_t nb_
     else
         ecrit = ecrire_longs(s, source, n, taille);
     if (!ecrit)
-        return;
+        return false;
     *s.ici++ = '\n';
-    if (!envoyer_si_plein(s))
-        return;
-    std::fwrite(s.bloc, 1, static_cast<std::size_t>(s.ici - s.bloc), flux);
+    return envoyer_si_plein(s) && envoyer(fd, s.bloc, static_cast<std::size_t>(s.ici - s.bloc));
 }
 
-int fermer_sequences(std::FILE* flux)
+int fermer_sequences(int fd, bool ecrit)
 {
-    // The close alone can succeed after an earlier buffered write was lost
-    // (disk full, file size limit, I/O error): the error indicator remembers it.
-    const bool erreur = std::ferror(flux) != 0;
-    const bool fermeture_ratee = std::fclose(flux) != 0;
-    return erreur || fermeture_ratee ? 255 : 0;
+    // The close can report a write lost after it was accepted (on a network
+    // file system); a failed write earlier is not cured by a close that works.
+    const bool ferme = close(fd) == 0;
+    return ecrit && ferme ? 0 : 255;
 }

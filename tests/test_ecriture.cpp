@@ -8,6 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -23,17 +31,16 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
                               unsigned graine_annoncee, std::size_t largeur = 0)
 {
     std::srand(graine);
-    char* donnees = nullptr;
-    std::size_t taille = 0;
-    std::FILE* flux = open_memstream(&donnees, &taille);
+    const int fd = memfd_create("alea.seq", MFD_CLOEXEC);
+    EXPECT_GE(fd, 0);
     // At an odd address: the writer aligns its buffers within what it asked
     // for (AddressSanitizer sees any byte it uses past that).
     std::vector<unsigned char> memoire(taille_memoire() + 1);
-    ecrire_sequences(flux, taille_seq, nb_seq, graine_annoncee, memoire.data() + 1,
-                     largeur == 0 ? largeur_maximale() : largeur);
-    std::fclose(flux);
-    std::string texte(donnees, taille);
-    std::free(donnees);
+    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, graine_annoncee, memoire.data() + 1,
+                                 largeur == 0 ? largeur_maximale() : largeur));
+    std::string texte(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
+    EXPECT_EQ(pread(fd, texte.data(), texte.size(), 0), static_cast<ssize_t>(texte.size()));
+    EXPECT_EQ(fermer_sequences(fd, true), 0);
     return texte;
 }
 
@@ -187,36 +194,35 @@ TEST(Ecriture, LesGabaritsDEntetesVontJusquAuDernierNumero)
 
 TEST(Ecriture, SArreteALaPremiereEcritureRatee)
 {
-    // About 4.6e18 letters: only stopping at the first failed block ends it.
-    std::FILE* flux = std::fopen("/dev/full", "w");
-    ASSERT_NE(flux, nullptr);
-    std::srand(5);
-    std::vector<unsigned char> memoire(taille_memoire());
-    ecrire_sequences(flux, INT32_MAX, INT32_MAX, 5, memoire.data(), largeur_maximale());
-    EXPECT_EQ(fermer_sequences(flux), 255);
+    // About 4.6e18 letters: only stopping at the first failed write ends it,
+    // which the child must do well before the deadline.
+    const pid_t enfant = fork();
+    if (enfant == 0) {
+        const int fd = open("/dev/full", O_WRONLY | O_CLOEXEC);
+        std::srand(5);
+        std::vector<unsigned char> memoire(taille_memoire());
+        const bool ecrit =
+            ecrire_sequences(fd, INT32_MAX, INT32_MAX, 5, memoire.data(), largeur_maximale());
+        const bool plein = errno == ENOSPC;
+        _exit(fd >= 0 && !ecrit && plein && fermer_sequences(fd, ecrit) == 255 ? 0 : 1);
+    }
+    ASSERT_GT(enfant, 0);
+    int etat = 0;
+    for (int dixiemes = 0; dixiemes < 300 && waitpid(enfant, &etat, WNOHANG) == 0; ++dixiemes)
+        usleep(100000);
+    if (waitpid(enfant, &etat, WNOHANG) == 0) {
+        kill(enfant, SIGKILL);
+        waitpid(enfant, &etat, 0);
+        FAIL() << "the writer went on after its writes failed";
+    }
+    EXPECT_TRUE(WIFEXITED(etat) && WEXITSTATUS(etat) == 0)
+        << "the writer did not report the failed write, with its errno, as 255";
 }
 
-TEST(Fermeture, DonneZeroQuandToutEstEcrit)
+TEST(Fermeture, DonneZeroSeulementQuandToutEstEcritEtFerme)
 {
-    std::FILE* flux = std::tmpfile();
-    ASSERT_NE(flux, nullptr);
-    std::fputs(">Seq0\nACGT\n", flux);
-    EXPECT_EQ(fermer_sequences(flux), 0);
-}
-
-TEST(Fermeture, Donne255QuandUneEcritureAEchoue)
-{
-    // Buffered: the data is lost when the close flushes it.
-    std::FILE* flux = std::fopen("/dev/full", "w");
-    ASSERT_NE(flux, nullptr);
-    std::fputs(">Seq0\nACGT\n", flux);
-    EXPECT_EQ(fermer_sequences(flux), 255);
-
-    // Unbuffered: the data is lost at once and the close has nothing left
-    // to fail on, so only the stream's error indicator tells.
-    flux = std::fopen("/dev/full", "w");
-    ASSERT_NE(flux, nullptr);
-    std::setvbuf(flux, nullptr, _IONBF, 0);
-    std::fputs(">Seq0\nACGT\n", flux);
-    EXPECT_EQ(fermer_sequences(flux), 255);
+    EXPECT_EQ(fermer_sequences(memfd_create("alea.seq", MFD_CLOEXEC), true), 0);
+    // A write that failed earlier, and a close that fails.
+    EXPECT_EQ(fermer_sequences(memfd_create("alea.seq", MFD_CLOEXEC), false), 255);
+    EXPECT_EQ(fermer_sequences(-1, true), 255);
 }
