@@ -3,6 +3,7 @@
 
 #include "interne.hpp"
 #include "source_lettres.hpp"
+#include "vecteurs.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -98,8 +99,6 @@ struct entetes {
     entete retenue;
     std::size_t longueur;  // with the line feed in front
     std::uint32_t dizaine;  // q
-    unsigned unites;        // q's last digit
-    unsigned dizaines;      // the one before, 0 when q < 10
 };
 
 [[gnu::noinline]] void refaire_entetes(entetes& h, std::uint32_t dizaine)
@@ -112,23 +111,21 @@ struct entetes {
     un_a(h.retenue, g.longueur - 4);
     h.retenue -= 9 * h.dix;
     h.dizaine = dizaine;
-    h.unites = dizaine % 10;
-    h.dizaines = dizaine / 10 % 10;
+}
+
+// Whether the headers of the ten records after q's are q's with one added
+// at q's last digit, or with a carry into the digit before. Else they have
+// one digit more than q's (q is 0 or 9), or a carry past q's last two.
+bool suivante_par_addition(std::uint32_t q)
+{
+    return q % 10 != 9 ? q > 0 : q % 100 != 99 && q >= 10;
 }
 
 [[gnu::always_inline]] inline void dizaine_suivante(entetes& h)
 {
-    if (h.unites < 9 && h.dizaine > 0) {
-        ++h.unites;
-        h.e += h.dix;
-    } else if (h.unites == 9 && h.dizaines < 9 && h.dizaine >= 10) {
-        h.unites = 0;
-        ++h.dizaines;
-        h.e += h.retenue;
-    } else {
-        refaire_entetes(h, h.dizaine + 1);
-        return;
-    }
+    if (!suivante_par_addition(h.dizaine))
+        return refaire_entetes(h, h.dizaine + 1);
+    h.e += h.dizaine % 10 != 9 ? h.dix : h.retenue;
     ++h.dizaine;
 }
 
@@ -145,12 +142,13 @@ enum class facon {
 // False when the stream has failed.
 // Out of line: each way of writing records has its loop's registers to itself.
 template <facon f>
-[[gnu::noinline]] bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
+[[gnu::noinline]] bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t premier,
+                                     std::uint32_t nb_seq, std::size_t taille)
 {
     entetes h{};
-    refaire_entetes(h, 0);
+    refaire_entetes(h, premier / 10);
     char* ici = s.ici;
-    for (std::uint32_t i = 0; i < nb_seq; i += 10) {
+    for (std::uint32_t i = premier; i < nb_seq; i += 10) {
         const unsigned nombre = std::min<std::uint32_t>(10, nb_seq - i);
         if (ici >= s.bloc + taille_tampon) {
             s.ici = ici;
@@ -180,6 +178,66 @@ template <facon f>
     }
     s.ici = ici;
     return true;
+}
+
+// Ten records of at most 16 letters, as whole vectors, from ten q on.
+void preparer_dizaine(dizaine_en_vecteurs& d, std::uint32_t dizaine, std::size_t taille)
+{
+    const gabarit g = gabarit_de(dizaine);
+    std::memset(&d, 0, sizeof d);
+    d.longueur = 10 * (g.longueur + taille);
+    d.vecteurs = static_cast<unsigned>((d.longueur + 63) / 64);
+    d.dizaine = dizaine;
+    for (unsigned r = 0; r < 10; ++r) {
+        const std::size_t debut = r * (g.longueur + taille);
+        std::memcpy(d.texte + debut, g.texte, g.longueur);
+        d.texte[debut + g.longueur - 2] = static_cast<unsigned char>('0' + r);
+        for (std::size_t k = debut + g.longueur; k < debut + g.longueur + taille; ++k)
+            d.lettres[k / 64] |= std::uint64_t{1} << k % 64;
+        if (dizaine > 0)
+            d.dix[debut + g.longueur - 3] = 1;
+        if (dizaine >= 10) {
+            d.retenue[debut + g.longueur - 4] = 1;
+            d.retenue[debut + g.longueur - 3] = static_cast<unsigned char>(-9);
+        }
+    }
+}
+
+// The whole tens of records of at most 16 letters as vectors, then the
+// records left with the others. False when a write failed.
+bool ecrire_par_dizaines(sortie& s, source_lettres& source, std::uint32_t nb_seq,
+                         std::size_t taille)
+{
+    static_assert(10 * (sizeof(gabarit::texte) + 16) <= vecteurs_dizaine * 64 &&
+                      vecteurs_dizaine * 64 <= marge,
+                  "ten records in the vectors, and the vectors past the block's end in its margin");
+    dizaine_en_vecteurs d;
+    preparer_dizaine(d, 0, taille);
+    const std::uint32_t dizaines = nb_seq / 10;
+    while (d.dizaine < dizaines) {
+        if (!envoyer_si_plein(s))
+            return false;
+        // As many tens as end at the next that needs its text made anew,
+        // as the block has room to start, and as letters are given at once.
+        const std::uint32_t q = d.dizaine;
+        const std::uint32_t avant_de_refaire = q == 0 ? 1 : q < 10 ? 10 - q : 100 - q % 100;
+        const auto place = static_cast<std::size_t>(s.bloc + taille_tampon - s.ici) / d.longueur + 1;
+        const std::size_t par_lettres = taille > 0 ? lettres_d_un_coup / (10 * taille) : place;
+        const auto nombre = static_cast<unsigned>(
+            std::min<std::size_t>({dizaines - q, avant_de_refaire, place, par_lettres}));
+        // (Without letters, none is read, but from memory that is there.)
+        const char* const lettres = taille > 0 ? lettres_suivantes(source, 10 * taille * nombre)
+                                               : reinterpret_cast<const char*>(d.texte);
+        ecrire_dizaines(s.ici, lettres, nombre, d);
+        s.ici += nombre * d.longueur;
+        if (nombre == avant_de_refaire)
+            preparer_dizaine(d, d.dizaine, taille);
+    }
+    if (!envoyer_si_plein(s))
+        return false;
+    if (taille == 0)
+        return ecrire_courts<facon::sans_lettres>(s, source, 10 * dizaines, nb_seq, taille);
+    return ecrire_courts<facon::par_seize>(s, source, 10 * dizaines, nb_seq, taille);
 }
 
 // Records of more than lettres_courtes letters, each letter run asked up to
@@ -252,12 +310,14 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
 
     const auto n = static_cast<std::uint32_t>(nb_seq);
     bool ecrit;
-    if (taille == 0)
-        ecrit = ecrire_courts<facon::sans_lettres>(s, source, n, taille);
+    if (taille <= 16 && largeur == largeur_plans && dizaines_vectorielles())
+        ecrit = ecrire_par_dizaines(s, source, n, taille);
+    else if (taille == 0)
+        ecrit = ecrire_courts<facon::sans_lettres>(s, source, 0, n, taille);
     else if (taille <= 16)
-        ecrit = ecrire_courts<facon::par_seize>(s, source, n, taille);
+        ecrit = ecrire_courts<facon::par_seize>(s, source, 0, n, taille);
     else if (taille <= lettres_courtes)
-        ecrit = ecrire_courts<facon::en_place>(s, source, n, taille);
+        ecrit = ecrire_courts<facon::en_place>(s, source, 0, n, taille);
     else
         ecrit = ecrire_longs(s, source, n, taille);
     if (!ecrit)

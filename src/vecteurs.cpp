@@ -261,6 +261,37 @@ void plans_en_lettres_base(const std::uint8_t* valeurs, std::size_t position, ch
         copier_suite(destination, lettres + r * longueur, longueur);
 }
 
+template <unsigned n>
+[[gnu::target("avx512bw,avx512vbmi2")]] void dizaines_par(char* ici, const char* lettres,
+                                                         unsigned nombre, dizaine_en_vecteurs& d)
+{
+    __m512i texte[n], dix[n], retenue[n];
+    __mmask64 places[n];
+    unsigned prises[n];
+    for (unsigned j = 0; j < n; ++j) {
+        texte[j] = _mm512_load_si512(d.texte + 64 * j);
+        dix[j] = _mm512_load_si512(d.dix + 64 * j);
+        retenue[j] = _mm512_load_si512(d.retenue + 64 * j);
+        places[j] = d.lettres[j];
+        prises[j] = static_cast<unsigned>(__builtin_popcountll(d.lettres[j]));
+    }
+    std::uint32_t q = d.dizaine;
+    for (unsigned k = 0; k < nombre; ++k, ++q, ici += d.longueur) {
+        for (unsigned j = 0; j < n; ++j) {
+            // From a register: expanding straight from memory is microcoded on
+            // some processors.
+            const __m512i suivantes = _mm512_loadu_si512(lettres);
+            _mm512_storeu_si512(ici + 64 * j, _mm512_mask_expand_epi8(texte[j], places[j], suivantes));
+            lettres += prises[j];
+        }
+        for (unsigned j = 0; j < n; ++j)
+            texte[j] = _mm512_add_epi8(texte[j], q % 10 == 9 ? retenue[j] : dix[j]);
+    }
+    for (unsigned j = 0; j < n; ++j)
+        _mm512_store_si512(d.texte + 64 * j, texte[j]);
+    d.dizaine = q;
+}
+
 #endif
 
 bool avec_avx512bw()
@@ -506,4 +537,34 @@ void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* vale
     if (largeur == 32 && longueur < 32)
         largeur = 16;
     selon_largeur<passe_etaler>(largeur, destination, pas, valeurs + position, longueur, nombre);
+}
+
+bool dizaines_vectorielles()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    return avec_avx512bw() && __builtin_cpu_supports("avx512vbmi2");
+#else
+    return false;
+#endif
+}
+
+void ecrire_dizaines(char* ici, const char* lettres, unsigned nombre, dizaine_en_vecteurs& d)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static_assert(vecteurs_dizaine == 5, "one loop for each number of vectors");
+    switch (d.vecteurs) {
+    case 1:
+        return dizaines_par<1>(ici, lettres, nombre, d);
+    case 2:
+        return dizaines_par<2>(ici, lettres, nombre, d);
+    case 3:
+        return dizaines_par<3>(ici, lettres, nombre, d);
+    case 4:
+        return dizaines_par<4>(ici, lettres, nombre, d);
+    default:
+        return dizaines_par<5>(ici, lettres, nombre, d);
+    }
+#else
+    (void)ici, (void)lettres, (void)nombre, (void)d;
+#endif
 }

@@ -121,3 +121,29 @@ template <std::size_t octets>
 // the baseline's, to compare in the tests (en_lettres takes the first).
 void plans_en_lettres(const std::uint8_t* valeurs, std::size_t position, char* lettres,
                       std::size_t nombre, bool instructions_du_processeur);
+
+// Ten records of at most 16 letters, as whole vectors of 64 bytes: their
+// text, the letters' places empty; what going to the next ten records adds
+// to it, one at the last digit of q (dix) or, where that digit goes from 9
+// to 0, one at the digit before and minus nine at it (retenue); and, bit i
+// of lettres[j], whether byte i of vector j is a letter.
+inline constexpr std::size_t vecteurs_dizaine = 5;
+struct dizaine_en_vecteurs {
+    alignas(64) unsigned char texte[vecteurs_dizaine * 64];
+    alignas(64) unsigned char dix[vecteurs_dizaine * 64];
+    alignas(64) unsigned char retenue[vecteurs_dizaine * 64];
+    std::uint64_t lettres[vecteurs_dizaine];
+    unsigned vecteurs;      // those the ten records take
+    std::size_t longueur;   // the ten records' bytes
+    std::uint32_t dizaine;  // q: records 10 q to 10 q + 9
+};
+
+// Whether this processor writes ten records as vectors: AVX-512 with VBMI2,
+// whose expanding loads put the letters in their places.
+bool dizaines_vectorielles();
+
+// Writes nombre times ten records, from d's on, each ten after the ones
+// before from ici, their letters one after the other from lettres, and
+// moves d on by as many. None of the tens but the last may need its text
+// made anew (q + 1 with one digit more, or a carry past the last two).
+void ecrire_dizaines(char* ici, const char* lettres, unsigned nombre, dizaine_en_vecteurs& d);

@@ -108,6 +108,8 @@ TEST(Ecriture, ChaqueLimiteDeBlocFranchieDonneLeMemeFichier)
         {16, 70000},        {17, 60000},           {31, 40000},          {32, 40000},
         {33, 40000},        {63, 20000},           {64, 20000},          {65, 20000},
         {courtes, 5000},    {courtes + 1, 5000},   {lot - 1, 150},       {lot + 1, 150},
+        // Ten records at a time, up to where their headers change width.
+        {2, 100001},        {9, 999},              {15, 10001},
         {20'000'000, 1},
     };
     unsigned graine = 1765200000;
