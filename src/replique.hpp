@@ -33,6 +33,31 @@ inline std::uint32_t avancer_replique(replique_rand& etat)
     return etat.anneau[p];
 }
 
+// The next 64 values of r, whole, into r64: laid out in a line rather than
+// round the ring, each of three running sums takes one addition a value.
+inline void avancer_replique_de_64(replique_rand& etat, std::uint32_t (&r64)[64])
+{
+    std::uint32_t x[retard_long + 64];
+    for (unsigned j = 0; j < retard_long; ++j) {
+        const unsigned k = etat.position + j;
+        x[j] = etat.anneau[k < retard_long ? k : k - retard_long];
+    }
+    static_assert(retard_court == 3, "three running sums");
+    std::uint32_t a = x[retard_long - 3], b = x[retard_long - 2], c = x[retard_long - 1];
+    for (unsigned i = retard_long; i < retard_long + 63; i += 3) {
+        a += x[i - retard_long];
+        b += x[i + 1 - retard_long];
+        c += x[i + 2 - retard_long];
+        x[i] = a, x[i + 1] = b, x[i + 2] = c;
+    }
+    x[retard_long + 63] = a + x[63];
+    for (unsigned j = 0; j < retard_long; ++j)
+        etat.anneau[j] = x[64 + j];
+    etat.position = 0;
+    for (unsigned i = 0; i < 64; ++i)
+        r64[i] = x[retard_long + i];
+}
+
 // The value the next rand() returns, stepping the state.
 inline int tirer_replique(replique_rand& etat)
 {

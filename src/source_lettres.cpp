@@ -120,11 +120,18 @@ void passer_a_la_replique(source_lettres& source, replique_rand replique, unsign
     for (;; source.largeur /= 2) {
         const std::size_t largeur = source.largeur, debut = debut_des_pas(largeur);
         replique_rand temoin = replique;
+        // A file that the history covers needs no step, and only its own
+        // values: they wait, and no more is ever computed.
+        if (source.a_tirer <= static_cast<std::int64_t>(debut)) {
+            const auto nombre = static_cast<std::size_t>(source.a_tirer + 63) / 64 * 64;
+            poser_valeurs(source.valeurs, nombre, temoin, largeur);
+            source.prises = 0;
+            source.calculees = nombre;
+            return;
+        }
+        // Else the check overwrites the history: a copy of it, past the
+        // letters checked.
         poser_valeurs(source.valeurs, debut, temoin, largeur);
-        // A file that the history covers needs no step. Else the check
-        // overwrites the history: a copy of it, past the letters checked.
-        if (source.a_tirer <= static_cast<std::int64_t>(debut))
-            break;
         // (Planes 0 to 2, and what lies between them.)
         auto* const copie = reinterpret_cast<std::uint8_t*>(source.lettres) + lettres_d_un_coup;
         const std::size_t octets = octets_jusqu_a(debut, largeur);
@@ -223,7 +230,10 @@ char tirer_base()
 bool deux_pas_conformes(std::uint8_t* valeurs, std::uint8_t* correctifs, replique_rand temoin,
                         std::size_t largeur)
 {
-    const std::size_t debut = debut_des_pas(largeur), lot = lot_de(largeur);
+    // Planes' steps are checked on fewer values than they make: the same
+    // code, and each value checked costs as much as the replica takes.
+    const std::size_t debut = debut_des_pas(largeur);
+    const std::size_t lot = largeur == largeur_plans ? 8 * valeurs_par_bloc : lot_de(largeur);
     amorcer_correctifs(valeurs, correctifs, largeur);
     for (int pas = 0; pas < 2; ++pas) {
         if (pas > 0)
