@@ -5,6 +5,7 @@
 #include "vecteurs.hpp"
 
 #include <cerrno>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,9 @@
 #include <ctime>
 
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <libintl.h>
+#endif
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -41,14 +45,32 @@ std::int32_t lire_compte(const char* texte)
     return static_cast<std::int32_t>(bas - 0x80000000u) + INT32_MIN;
 }
 
-// Gives up a file half opened: closes it, and returns -1 with the errno of
-// the failure.
-int renoncer(int fd)
+// How many times a run opens "alea.seq" again when, once it holds the lock,
+// the name gives another file than the one it locked: each time, another
+// run replaced the file while this one waited. More would be a name that
+// never settles, not runs taking turns.
+constexpr int ouvertures_max = 8;
+
+// The file opened for writing, or -1 and what failed, in the words of the
+// message, with errno set when the system said why.
+struct ouverture {
+    int fd;
+    const char* echec;
+};
+
+// Gives up a file half opened: closes it, removes it if this run created it
+// and the name still gives it, and returns the failure, errno kept.
+ouverture renoncer(int fd, bool cree, const char* echec)
 {
     const int erreur = errno;
+    struct stat ouvert {}, nomme {};
+    if (cree && (fstat(fd, &ouvert) != 0 ||
+                 (stat("alea.seq", &nomme) == 0 && nomme.st_dev == ouvert.st_dev &&
+                  nomme.st_ino == ouvert.st_ino)))
+        unlink("alea.seq");
     close(fd);
     errno = erreur;
-    return -1;
+    return {-1, echec};
 }
 
 // "alea.seq" opened for writing, emptied, as fopen with "wt" would, but only
@@ -56,39 +78,61 @@ int renoncer(int fd)
 // each write at its own offset, and leave a file that is neither's. A run
 // waits for the one writing to close the file, then replaces it whole; the
 // lock goes with the close. Pipes and devices are written as they are,
-// without a lock, and so is a file where the file system offers none. -1
-// with errno set when the file can't be opened.
-int ouvrir_alea()
+// without a lock, and so is a file where the file system offers none.
+ouverture ouvrir_alea()
 {
-    for (;;) {
-        const int fd = open("alea.seq", O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    for (int essai = 0; essai < ouvertures_max; ++essai) {
+        // Whether this run creates the file: then it is its to remove if the
+        // run can't go on.
+        bool cree = true;
+        int fd = open("alea.seq", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) {
+            cree = false;
+            fd = open("alea.seq", O_WRONLY | O_CLOEXEC);
+            if (fd < 0 && errno == ENOENT)
+                continue;  // removed since
+        }
         if (fd < 0)
-            return -1;
+            return {-1, "impossible d'ouvrir alea.seq en écriture"};
         struct stat ouvert {};
         if (fstat(fd, &ouvert) != 0)
-            return renoncer(fd);
-        if (S_ISREG(ouvert.st_mode)) {
-            int verrou;
-            while ((verrou = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-            }
-            // The file waited for may have been removed or replaced meanwhile:
-            // what is to be written is the one the name now gives.
-            struct stat nomme {};
-            if (verrou == 0 && (stat("alea.seq", &nomme) != 0 || nomme.st_dev != ouvert.st_dev ||
-                                nomme.st_ino != ouvert.st_ino)) {
-                close(fd);
-                continue;
-            }
-            // Its size now that no run writes it: emptying a file that is
-            // already empty is not free, ext4 then flushes the whole new
-            // file at the close.
-            if (fstat(fd, &ouvert) != 0)
-                return renoncer(fd);
-            if (ouvert.st_size > 0 && ftruncate(fd, 0) != 0)
-                return renoncer(fd);
+            return renoncer(fd, cree, "impossible de lire l'état de alea.seq");
+        if (!S_ISREG(ouvert.st_mode))
+            return {fd, nullptr};
+        int verrou;
+        while ((verrou = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
         }
-        return fd;
+        // The file waited for may have been removed or replaced meanwhile:
+        // what is to be written is the one the name now gives.
+        struct stat nomme {};
+        if (verrou == 0 && (stat("alea.seq", &nomme) != 0 || nomme.st_dev != ouvert.st_dev ||
+                            nomme.st_ino != ouvert.st_ino)) {
+            renoncer(fd, cree, nullptr);
+            continue;
+        }
+        // Its size now that no run writes it: emptying a file that is
+        // already empty is not free, ext4 then flushes the whole new file
+        // at the close.
+        if (fstat(fd, &ouvert) != 0)
+            return renoncer(fd, cree, "impossible de lire l'état de alea.seq");
+        if (ouvert.st_size > 0 && ftruncate(fd, 0) != 0)
+            return renoncer(fd, cree, "impossible de vider alea.seq");
+        return {fd, nullptr};
     }
+    errno = 0;
+    return {-1, "alea.seq a été remplacé par un autre fichier à chaque ouverture"};
+}
+
+// The system's reason for a failure in the user's language, where the
+// system has it: only the messages' locale, so that numbers are read the
+// same in every locale; in UTF-8, as the rest of the line.
+const char* raison(int erreur)
+{
+    std::setlocale(LC_MESSAGES, "");
+#if defined(__GLIBC__)
+    bind_textdomain_codeset("libc", "UTF-8");
+#endif
+    return std::strerror(erreur);
 }
 
 } // namespace
@@ -115,14 +159,17 @@ int main(int argc, char* argv[])
         return 255;
     }
 
-    const int fd = ouvrir_alea();
-    if (fd < 0) {
-        std::fprintf(stderr, "brasse_adn : impossible d'ouvrir alea.seq en écriture : %s\n",
-                     std::strerror(errno));
+    const ouverture o = ouvrir_alea();
+    if (o.fd < 0) {
+        if (errno != 0)
+            std::fprintf(stderr, "brasse_adn : %s : %s\n", o.echec, raison(errno));
+        else
+            std::fprintf(stderr, "brasse_adn : %s\n", o.echec);
         std::free(memoire);
         return 255;
     }
-    const bool ecrit = ecrire_sequences(fd, taille_seq, nb_seq, graine, memoire, largeur_maximale());
+    const bool ecrit =
+        ecrire_sequences(o.fd, taille_seq, nb_seq, graine, memoire, largeur_maximale());
     std::free(memoire);
-    return fermer_sequences(fd, ecrit);
+    return fermer_sequences(o.fd, ecrit);
 }

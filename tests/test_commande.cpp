@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <libintl.h>
+#endif
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
@@ -13,6 +16,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
+#include <iostream>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -310,13 +315,50 @@ TEST_F(Commande, LimiteDeTailleOuTubeSansLecteurArreteLeProcessusParUnSignal)
 TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
 {
     fs::create_directory(fichier);
-    const resultat r = lancer({{"4", "3"}});
-    EXPECT_EQ(r.statut, 255);
-    EXPECT_EQ(r.sortie, "");
-    const std::string raison = std::strerror(EISDIR);
-    EXPECT_EQ(r.erreurs,
-              "brasse_adn : impossible d'ouvrir alea.seq en écriture : " + raison + "\n");
-    EXPECT_TRUE(fs::is_empty(fichier));
+    // The system's reason in the messages' language, French where the system
+    // has it: the messages' locale alone, whatever the others say.
+    std::vector<std::pair<std::string, std::string>> langues = {{"C", std::strerror(EISDIR)}};
+    if (std::setlocale(LC_MESSAGES, "fr_FR.UTF-8") != nullptr) {
+#if defined(__GLIBC__)
+        bind_textdomain_codeset("libc", "UTF-8");
+#endif
+        if (std::string(std::strerror(EISDIR)) != langues[0].second)
+            langues.emplace_back("fr_FR.UTF-8", std::strerror(EISDIR));
+        std::setlocale(LC_MESSAGES, "C");
+    }
+    if (langues.size() == 1)
+        std::cout << "[ NOTE ] no French messages on this system: only the C locale tried\n";
+    for (const auto& [langue, raison] : langues) {
+        options o{{"4", "3"}};
+        o.variables = {{"LC_ALL", ""}, {"LANGUAGE", ""}, {"LC_MESSAGES", langue}, {"LC_NUMERIC", "fr_FR.UTF-8"}};
+        const resultat r = lancer(o);
+        EXPECT_EQ(r.statut, 255);
+        EXPECT_EQ(r.sortie, "");
+        EXPECT_EQ(r.erreurs, "brasse_adn : impossible d'ouvrir alea.seq en écriture : " + raison + "\n");
+        EXPECT_TRUE(fs::is_empty(fichier));
+    }
+}
+
+TEST_F(Commande, UnFichierMisALaPlaceDeCeluiAttenduEstCeluiQuiEstEcrit)
+{
+    // While the run waits for the lock on the file it opened, another is
+    // renamed over it: the run writes the new one, and the old is left whole.
+    ecrire_ancien_fichier();
+    const int ancien = open(fichier.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(ancien, LOCK_EX), 0);
+    const execution e = demarrer({{"30", "5"}});
+    usleep(300000);
+    const std::string nouveau = (travail / "nouveau").string();
+    std::ofstream(nouveau) << "nouveau\n";
+    ASSERT_EQ(std::rename(nouveau.c_str(), fichier.c_str()), 0);
+    flock(ancien, LOCK_UN);
+    const resultat r = attendre(e);
+    EXPECT_EQ(r.statut, 0) << r.erreurs;
+    EXPECT_TRUE(fichier_de_la_seconde(r, 30, 5));
+    char reste[64] = {};
+    EXPECT_EQ(std::string(reste, static_cast<std::size_t>(pread(ancien, reste, sizeof reste, 0))),
+              "ancien contenu\n");
+    close(ancien);
 }
 
 TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)
