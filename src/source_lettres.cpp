@@ -50,8 +50,10 @@ struct disposition {
     // pages in use. Past it, room for a copy of the history before a check.
     static constexpr std::size_t en_cours = lettres_d_un_coup + 2 * taille_lot;
     static constexpr std::size_t octets_lettres = lettres_d_un_coup + 2 * lot_plans;
-    // Before a check, a copy of the history, past the letters checked.
+    // Before a check, a copy of the history, past the letters checked;
+    // after it, etaler_lettres's draft, past the letters in use.
     static constexpr std::size_t copie = lettres + lettres_d_un_coup;
+    static constexpr std::size_t brouillon = lettres + en_cours;
     static constexpr std::size_t taille = lettres + octets_lettres + debord_lettres;
 };
 static_assert(disposition::correctifs - disposition::octets_valeurs >= disposition::debord_vecteur,
@@ -70,6 +72,10 @@ static_assert(lettres_verifiees <= lettres_d_un_coup &&
               "the history is copied beside the letters checked");
 static_assert(disposition::en_cours <= disposition::octets_lettres,
               "letters made fit after those waiting");
+static_assert(disposition::brouillon % disposition::alignement == 0 &&
+                  disposition::brouillon + plans_etales + largeur_plans <=
+                      disposition::lettres + disposition::octets_lettres,
+              "etaler_lettres's draft after the letters in use");
 
 // Where value n is, in bytes from the start of each plane or of the bytes.
 std::size_t octets_jusqu_a(std::size_t n, std::size_t largeur)
@@ -259,6 +265,7 @@ source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t
     source.valeurs = static_cast<std::uint8_t*>(memoire);
     source.correctifs = source.valeurs + disposition::correctifs;
     source.lettres = reinterpret_cast<char*>(source.valeurs + disposition::lettres);
+    source.brouillon = reinterpret_cast<char*>(source.valeurs + disposition::brouillon);
     source.largeur = largeur;
     // Files with fewer letters than are checked are drawn through rand.
     if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees))

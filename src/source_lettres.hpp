@@ -43,6 +43,7 @@ struct source_lettres {
     char* lettres;
     std::size_t debut;
     std::size_t fin;
+    char* brouillon;  // where etaler_lettres may make letters first
 };
 
 // A source for a file of nombre_lettres letters, after srand(graine), with
@@ -97,7 +98,7 @@ inline void placer_lettres(source_lettres& source, char* destination, std::size_
             en_lettres(source.valeurs, source.prises, destination, longueur, source.largeur);
         else
             etaler_lettres(destination, pas, source.valeurs, source.prises, longueur, nombre,
-                           source.largeur);
+                           source.largeur, source.brouillon);
         source.prises += total;
         return;
     }

@@ -249,13 +249,13 @@ void plans_en_lettres_base(const std::uint8_t* valeurs, std::size_t position, ch
 }
 
 // Runs of 64 letters or more: all made at once where the stores need no
-// shift, then each copied where it goes.
+// shift, then each copied where it goes. (In the caller's memory: an array
+// of this size on the stack costs a probe of the stack at every call.)
 [[gnu::target("avx512bw")]] void etaler_plans_avx512(char* destination, std::size_t pas,
                                                      const std::uint8_t* valeurs,
                                                      std::size_t position, std::size_t longueur,
-                                                     unsigned nombre)
+                                                     unsigned nombre, char* lettres)
 {
-    alignas(largeur_plans) char lettres[plans_etales + largeur_plans];
     plans_en_lettres_avx512(valeurs, position, lettres, longueur * nombre);
     for (unsigned r = 0; r < nombre; ++r, destination += pas)
         copier_suite(destination, lettres + r * longueur, longueur);
@@ -530,17 +530,17 @@ void en_lettres(const std::uint8_t* valeurs, std::size_t position, char* lettres
 
 void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
                     std::size_t position, std::size_t longueur, unsigned nombre,
-                    std::size_t largeur)
+                    std::size_t largeur, char* brouillon)
 {
     if (largeur == largeur_plans) {
 #if defined(__x86_64__) || defined(__i386__)
         if (avec_avx512bw())
-            return etaler_plans_avx512(destination, pas, valeurs, position, longueur, nombre);
+            return etaler_plans_avx512(destination, pas, valeurs, position, longueur, nombre,
+                                       brouillon);
 #endif
-        alignas(largeur_plans) char lettres[plans_etales + largeur_plans];
-        plans_en_lettres_base(valeurs, position, lettres, longueur * nombre);
+        plans_en_lettres_base(valeurs, position, brouillon, longueur * nombre);
         for (unsigned r = 0; r < nombre; ++r, destination += pas)
-            copier_suite(destination, lettres + r * longueur, longueur);
+            copier_suite(destination, brouillon + r * longueur, longueur);
         return;
     }
     // A run's last vector ends with it, so starts within it: no wider than it.

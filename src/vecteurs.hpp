@@ -89,11 +89,12 @@ void en_lettres(const std::uint8_t* valeurs, std::size_t position, char* lettres
 // The letters of nombre runs of longueur values (16 or more; as bit planes,
 // 64 or more and plans_etales in all), one after the other from position,
 // to destination, destination + pas, and so on. Nothing is written past a
-// run's letters.
+// run's letters. From bit planes, the letters are first made together in
+// brouillon, plans_etales + 64 bytes aligned on 64.
 inline constexpr std::size_t plans_etales = 4096;
 void etaler_lettres(char* destination, std::size_t pas, const std::uint8_t* valeurs,
                     std::size_t position, std::size_t longueur, unsigned nombre,
-                    std::size_t largeur);
+                    std::size_t largeur, char* brouillon);
 
 // A run of 16 to 256 letters copied in two vectors of the widest size no
 // longer than it, or in whole vectors, the last ending with it: nothing is
