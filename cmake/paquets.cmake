@@ -29,6 +29,27 @@ gigabytes, or of millions of short records, are written about as fast as
 the kernel takes their bytes. A failed write is never reported as
 success.")
 
+# The RPM package, for Fedora, RHEL and their derivatives, from the same
+# files as the Debian one: brasse-adn-<version>-1.<arch>.rpm.
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_GROUP "Applications/Engineering")
+set(CPACK_RPM_PACKAGE_SUMMARY "Write FASTA files of random DNA sequences")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_PACKAGE_VENDOR "${CPACK_PACKAGE_VENDOR}")
+# rpmbuild takes the Packager tag, and a build made again the same, from
+# these (SOURCE_DATE_EPOCH: paquets_config.cmake.in).
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${BRASSE_ADN_MAINTAINER}
+%define _buildhost reproducible
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1")
+set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/documents/changelog.rpm)
+# The directories of the file system are the system's, not the package's.
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    /usr/share/man /usr/share/man/man1 /usr/share/man/fr /usr/share/man/fr/man1)
+set(CPACK_RPM_USER_FILELIST "%lang(fr) /usr/share/man/fr/man1/brasse_adn.1.gz")
+
 # Each generator packs its own component (see paquets_config.cmake.in).
 configure_file(${PROJECT_SOURCE_DIR}/cmake/paquets_config.cmake.in
                ${PROJECT_BINARY_DIR}/paquets_config.cmake @ONLY)
