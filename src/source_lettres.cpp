@@ -138,11 +138,10 @@ void passer_a_la_replique(source_lettres& source, replique_rand replique, unsign
             source.calculees = nombre;
             return;
         }
-        // Else the check overwrites the history: a copy of it, past the
-        // letters checked.
+        // Else the check overwrites the history: a copy of it (for planes,
+        // planes 0 to 2 and what lies between them).
         poser_valeurs(source.valeurs, debut, temoin, largeur);
-        // (Planes 0 to 2, and what lies between them.)
-        auto* const copie = reinterpret_cast<std::uint8_t*>(source.lettres) + lettres_d_un_coup;
+        std::uint8_t* const copie = source.valeurs + disposition::copie;
         const std::size_t octets = octets_jusqu_a(debut, largeur);
         const std::size_t copiees = largeur == largeur_plans ? 2 * octets_plan + octets : octets;
         __builtin_memcpy(copie, source.valeurs, copiees);

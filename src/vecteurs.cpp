@@ -200,8 +200,19 @@ void plans_en_lettres_base(const std::uint8_t* valeurs, std::size_t position, ch
 
 #if defined(__x86_64__) || defined(__i386__)
 
-// 64 letters from 64 bits of planes 1 and 2, as masks. (x86 is little
-// endian: the bits from value n on are those of the bytes from n / 8 on.)
+// 64 letters from 64 bits of planes 1 and 2, as masks.
+[[gnu::target("avx512bw"), gnu::always_inline]] inline __m512i lettres_de(__mmask64 k1,
+                                                                         __mmask64 k2)
+{
+    const __m512i sans_c = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[0]),
+                                                  _mm512_set1_epi8(bases[1]));
+    const __m512i avec_t = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[2]),
+                                                  _mm512_set1_epi8(bases[3]));
+    return _mm512_mask_blend_epi8(k2, sans_c, avec_t);
+}
+
+// The letters of values n to n + 63. (x86 is little endian: the bits from
+// value n on are those of the bytes from n / 8 on.)
 [[gnu::target("avx512bw"), gnu::always_inline]] inline __m512i lettres_avx512(
     const std::uint64_t* blocs, std::size_t n)
 {
@@ -213,12 +224,7 @@ void plans_en_lettres_base(const std::uint8_t* valeurs, std::size_t position, ch
         __builtin_memcpy(&haut, octets + k * octets_plan + sizeof bas, sizeof haut);
         return bas >> s | haut << 1 << (63 - s);
     };
-    const __mmask64 k1 = bits(1), k2 = bits(2);
-    const __m512i sans_c = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[0]),
-                                                  _mm512_set1_epi8(bases[1]));
-    const __m512i avec_t = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[2]),
-                                                  _mm512_set1_epi8(bases[3]));
-    return _mm512_mask_blend_epi8(k2, sans_c, avec_t);
+    return lettres_de(bits(1), bits(2));
 }
 
 // The same from a value n aligned on 64: two loads, no shift.
@@ -226,12 +232,7 @@ void plans_en_lettres_base(const std::uint8_t* valeurs, std::size_t position, ch
     const std::uint64_t* blocs, std::size_t n)
 {
     const std::uint64_t* const mot = blocs + n / 64;
-    const __mmask64 k1 = mot[mots_plan], k2 = mot[2 * mots_plan];
-    const __m512i sans_c = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[0]),
-                                                  _mm512_set1_epi8(bases[1]));
-    const __m512i avec_t = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[2]),
-                                                  _mm512_set1_epi8(bases[3]));
-    return _mm512_mask_blend_epi8(k2, sans_c, avec_t);
+    return lettres_de(mot[mots_plan], mot[2 * mots_plan]);
 }
 
 // From a value not aligned on 64, the first 64 letters with shifts; then
