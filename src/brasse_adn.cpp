@@ -46,9 +46,9 @@ std::int32_t lire_compte(const char* texte)
 }
 
 // How many times a run opens "alea.seq" again when, once it holds the lock,
-// the name gives another file than the one it locked: each time, another
-// run replaced the file while this one waited. More would be a name that
-// never settles, not runs taking turns.
+// the name gives another file than the one it locked, or none: each time,
+// another run replaced or removed the file while this one waited. More
+// would be a name that never settles, not runs taking turns.
 constexpr int ouvertures_max = 8;
 
 // The file opened for writing, or -1 and what failed, in the words of the
@@ -58,39 +58,42 @@ struct ouverture {
     const char* echec;
 };
 
-// Gives up a file half opened: closes it, removes it if this run created it
-// and the name still gives it, and returns the failure, errno kept.
+// Gives up a file half opened: closes it, and returns the failure, errno
+// kept. A file this run made at the name goes with it only while it is
+// certain to be this run's alone: no other run holds its lock, it still
+// holds no byte, and the name still gives it itself, not through a link.
 ouverture renoncer(int fd, bool cree, const char* echec)
 {
     const int erreur = errno;
     struct stat ouvert {}, nomme {};
-    if (cree && (fstat(fd, &ouvert) != 0 ||
-                 (stat("alea.seq", &nomme) == 0 && nomme.st_dev == ouvert.st_dev &&
-                  nomme.st_ino == ouvert.st_ino)))
+    if (cree && flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &ouvert) == 0 &&
+        ouvert.st_size == 0 && lstat("alea.seq", &nomme) == 0 && S_ISREG(nomme.st_mode) &&
+        nomme.st_dev == ouvert.st_dev && nomme.st_ino == ouvert.st_ino)
         unlink("alea.seq");
     close(fd);
     errno = erreur;
     return {-1, echec};
 }
 
-// "alea.seq" opened for writing, emptied, as fopen with "wt" would, but only
-// once no other run writes it: two runs started together would otherwise
-// each write at its own offset, and leave a file that is neither's. A run
-// waits for the one writing to close the file, then replaces it whole; the
-// lock goes with the close. Pipes and devices are written as they are,
-// without a lock, and so is a file where the file system offers none.
+// "alea.seq" opened for writing, emptied, as fopen with "wt" would, through
+// a link too, but only once no other run writes it: two runs started
+// together would otherwise each write at its own offset, and leave a file
+// that is neither's. A run waits for the one writing to close the file,
+// then replaces it whole; the lock goes with the close. Pipes and devices
+// are written as they are, without a lock, and so is a file where the file
+// system offers none.
 ouverture ouvrir_alea()
 {
     for (int essai = 0; essai < ouvertures_max; ++essai) {
-        // Whether this run creates the file: then it is its to remove if the
-        // run can't go on.
+        // Whether this run made the file at the name: then it may remove it
+        // if the run can't go on. Anything else there, a file, a link or a
+        // link to nothing (whose target this open creates), is opened as it
+        // is.
         bool cree = true;
         int fd = open("alea.seq", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) {
             cree = false;
-            fd = open("alea.seq", O_WRONLY | O_CLOEXEC);
-            if (fd < 0 && errno == ENOENT)
-                continue;  // removed since
+            fd = open("alea.seq", O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         }
         if (fd < 0)
             return {-1, "impossible d'ouvrir alea.seq en écriture"};
@@ -104,11 +107,15 @@ ouverture ouvrir_alea()
         }
         // The file waited for may have been removed or replaced meanwhile:
         // what is to be written is the one the name now gives.
-        struct stat nomme {};
-        if (verrou == 0 && (stat("alea.seq", &nomme) != 0 || nomme.st_dev != ouvert.st_dev ||
-                            nomme.st_ino != ouvert.st_ino)) {
-            renoncer(fd, cree, nullptr);
-            continue;
+        if (verrou == 0) {
+            struct stat nomme {};
+            const bool lu = stat("alea.seq", &nomme) == 0;
+            if (!lu && errno != ENOENT)
+                return renoncer(fd, cree, "impossible de lire l'état de alea.seq");
+            if (!lu || nomme.st_dev != ouvert.st_dev || nomme.st_ino != ouvert.st_ino) {
+                renoncer(fd, cree, nullptr);
+                continue;
+            }
         }
         // Its size now that no run writes it: emptying a file that is
         // already empty is not free, ext4 then flushes the whole new file

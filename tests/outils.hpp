@@ -2,11 +2,11 @@
 // Helpers shared by the tests.
 #pragma once
 
-#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 // The writer's replica is of the GNU C library's rand; with another C library
 // every letter comes from rand, and the replica has nothing to agree with.
@@ -29,23 +29,34 @@ inline constexpr bool sous_asan = false;
 inline constexpr bool sous_asan = false;
 #endif
 
+// From value depuis on, rand's values xor masque (see rand_deviant.cpp).
+struct ecart {
+    long depuis;
+    int masque;
+};
+
 // The file as it must be for a seed, built independently of the writer:
 // headers numbered from 0, and letter k of the file is "ACTG"[r & 3] for the
-// k-th value r that rand returns after srand(graine). For a rand that departs
-// from it as the preloaded test library does, r is taken xor masque_avant
-// before value depuis and xor 2 from it on.
+// k-th value r that rand returns after srand(graine), xor the mask of the
+// last of ecarts that starts at k or before, as the test library's rand
+// gives them.
 inline std::string fichier_attendu(unsigned graine, int taille_seq, int nb_seq,
-                                   long depuis = LONG_MAX, int masque_avant = 0)
+                                   const std::vector<ecart>& ecarts = {})
 {
     std::srand(graine);
     std::string texte;
     if (taille_seq > 0 && nb_seq > 0)
         texte.reserve(static_cast<std::size_t>(taille_seq + 16) * static_cast<std::size_t>(nb_seq));
     long k = 0;
+    std::size_t e = 0;
+    int masque = 0;
     for (int i = 0; i < nb_seq; ++i) {
         texte += ">Seq" + std::to_string(i) + "\n";
-        for (int j = 0; j < taille_seq; ++j, ++k)
-            texte += "ACTG"[(std::rand() ^ (k < depuis ? masque_avant : 2)) & 3];
+        for (int j = 0; j < taille_seq; ++j, ++k) {
+            for (; e < ecarts.size() && ecarts[e].depuis <= k; ++e)
+                masque = ecarts[e].masque;
+            texte += "ACTG"[(std::rand() ^ masque) & 3];
+        }
         texte += '\n';
     }
     return texte;

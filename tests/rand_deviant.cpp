@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Loaded into brasse_adn with LD_PRELOAD by the tests: a rand that is not the
-// C library's. Its k-th value after srand is the C library's xor a mask; with
-// RAND_DEVIANT="K M" the mask is M for k < K and 2 (another letter) from K on.
+// C library's. Its k-th value after srand is the C library's xor a mask:
+// RAND_DEVIANT="k0 m0 k1 m1 ..." gives mask m_i from value k_i on (k0 is 0).
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -9,8 +9,9 @@
 namespace {
 
 struct deviation {
-    long depuis = -1;
-    int masque_avant = 0;
+    long depuis[8] = {};
+    int masques[8] = {};
+    int ecarts = 0;
     long tirages = 0;
 };
 
@@ -18,10 +19,14 @@ deviation& etat()
 {
     static deviation d = [] {
         deviation lue;
-        if (const char* texte = std::getenv("RAND_DEVIANT")) {
-            char* fin = nullptr;
-            lue.depuis = std::strtol(texte, &fin, 10);
-            lue.masque_avant = static_cast<int>(std::strtol(fin, nullptr, 10));
+        char* texte = std::getenv("RAND_DEVIANT");
+        for (char* fin = texte; texte != nullptr && lue.ecarts < 8; texte = fin) {
+            const long depuis = std::strtol(texte, &fin, 10);
+            const long masque = std::strtol(fin, &fin, 10);
+            if (fin == texte)
+                break;
+            lue.depuis[lue.ecarts] = depuis;
+            lue.masques[lue.ecarts++] = static_cast<int>(masque);
         }
         return lue;
     }();
@@ -42,7 +47,8 @@ extern "C" int rand() noexcept
     static auto vrai = reinterpret_cast<int (*)()>(dlsym(RTLD_NEXT, "rand"));
     deviation& d = etat();
     const long k = d.tirages++;
-    if (d.depuis < 0)
-        return vrai();
-    return vrai() ^ (k < d.depuis ? d.masque_avant : 2);
+    int masque = 0;
+    for (int i = 0; i < d.ecarts && d.depuis[i] <= k; ++i)
+        masque = d.masques[i];
+    return vrai() ^ masque;
 }

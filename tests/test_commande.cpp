@@ -8,21 +8,30 @@
 #if defined(__GLIBC__)
 #include <libintl.h>
 #endif
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <poll.h>
 #include <sys/file.h>
-#include <sys/stat.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cstddef>
 #include <iostream>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +42,15 @@ namespace {
 
 const char usage[] = " Utilisation :\n brasse_adn taille_seq nb_seq\n";
 
+// A system call of the run that fails with the error given, through a
+// seccomp filter set before exec: the re-check of the name (a stat of
+// "alea.seq" that follows links), or the emptying of the file.
+enum class appel { etat_du_nom, vidage };
+struct panne {
+    appel quoi;
+    int erreur;
+};
+
 // How to run the executable: its arguments, and what a shell or a user may
 // set around it.
 struct options {
@@ -42,7 +60,127 @@ struct options {
     bool sigxfsz_ignore = true;         // with the limit: a write beyond it fails
     rlim_t espace = RLIM_INFINITY;      // address space limit
     std::vector<std::pair<std::string, std::string>> variables;
+    std::vector<ecart> rand_deviant;  // a preloaded rand that departs so
+    std::optional<panne> echec;  // a system call that fails
+    // The run's wait for the lock held until the test lets it go (execution::ecoute).
+    bool suspendre_verrou = false;
 };
+
+// The status of a child that could set no seccomp filter (an emulator refuses them).
+constexpr int sans_filtre = 125;
+
+// The filter of o's failures: each rule, a system call whose arguments
+// match, under a mask, the values given.
+std::vector<sock_filter> filtre_de(const options& o)
+{
+    struct condition {
+        unsigned argument;
+        std::uint32_t masque, valeur;
+    };
+    std::vector<sock_filter> f;
+    auto regle = [&f](long nr, std::initializer_list<condition> conditions, std::uint32_t resultat) {
+        const std::size_t fin = f.size() + 3 + 3 * conditions.size();
+        auto sinon_fin = [&](std::uint32_t valeur) {
+            f.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, valeur, 0,
+                                 static_cast<std::uint8_t>(fin - f.size() - 1)));
+        };
+        f.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
+        sinon_fin(static_cast<std::uint32_t>(nr));
+        for (const condition& c : conditions) {
+            // The argument's low 32 bits.
+            const bool gros = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+            f.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS,
+                                 static_cast<std::uint32_t>(offsetof(seccomp_data, args) + 8 * c.argument +
+                                                            (gros ? 4 : 0))));
+            f.push_back(BPF_STMT(BPF_ALU | BPF_AND | BPF_K, c.masque));
+            sinon_fin(c.valeur);
+        }
+        f.push_back(BPF_STMT(BPF_RET | BPF_K, resultat));
+    };
+    if (o.echec) {
+        const std::uint32_t erreur = SECCOMP_RET_ERRNO | static_cast<std::uint32_t>(o.echec->erreur);
+        if (o.echec->quoi == appel::vidage) {
+#ifdef __NR_ftruncate
+            regle(__NR_ftruncate, {}, erreur);
+#endif
+#ifdef __NR_ftruncate64
+            regle(__NR_ftruncate64, {}, erreur);
+#endif
+        } else {
+            // A name from the working directory, links followed: not fstat, nor lstat.
+            const auto ici = static_cast<std::uint32_t>(AT_FDCWD);
+            const std::uint32_t autres = AT_SYMLINK_NOFOLLOW | AT_EMPTY_PATH;
+#ifdef __NR_newfstatat
+            regle(__NR_newfstatat, {{0, ~0u, ici}, {3, autres, 0}}, erreur);
+#endif
+#ifdef __NR_fstatat64
+            regle(__NR_fstatat64, {{0, ~0u, ici}, {3, autres, 0}}, erreur);
+#endif
+#ifdef __NR_statx
+            regle(__NR_statx, {{0, ~0u, ici}, {2, autres, 0}}, erreur);
+#endif
+#ifdef __NR_stat
+            regle(__NR_stat, {}, erreur);
+#endif
+#ifdef __NR_stat64
+            regle(__NR_stat64, {}, erreur);
+#endif
+        }
+    }
+    if (o.suspendre_verrou)
+        regle(__NR_flock, {{1, ~0u, LOCK_EX}}, SECCOMP_RET_USER_NOTIF);
+    f.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    return f;
+}
+
+// A byte through a Unix socket, and a file descriptor with it.
+struct message_fd {
+    char octet = 0;
+    iovec donnee{&octet, 1};
+    alignas(cmsghdr) char place[CMSG_SPACE(sizeof(int))] = {};
+    msghdr m{};
+    message_fd()
+    {
+        m.msg_iov = &donnee;
+        m.msg_iovlen = 1;
+        m.msg_control = place;
+        m.msg_controllen = sizeof place;
+    }
+};
+
+// In the child before exec: sets o's filter, and sends its listener, if
+// any, through the socket. False when it can't.
+bool poser_filtre(const options& o, int prise)
+{
+    std::vector<sock_filter> f = filtre_de(o);
+    const sock_fprog programme{static_cast<unsigned short>(f.size()), f.data()};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        return false;
+    const long ecoute = syscall(__NR_seccomp, SECCOMP_SET_MODE_FILTER,
+                                o.suspendre_verrou ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0, &programme);
+    if (ecoute < 0 || !o.suspendre_verrou)
+        return ecoute == 0;
+    message_fd message;
+    cmsghdr* entete = CMSG_FIRSTHDR(&message.m);
+    entete->cmsg_level = SOL_SOCKET;
+    entete->cmsg_type = SCM_RIGHTS;
+    entete->cmsg_len = CMSG_LEN(sizeof(int));
+    const int fd = static_cast<int>(ecoute);
+    std::memcpy(CMSG_DATA(entete), &fd, sizeof fd);
+    return sendmsg(prise, &message.m, 0) == 1;
+}
+
+// The listener the child sent, or -1 when it sent none.
+int recevoir_ecoute(int prise)
+{
+    message_fd message;
+    const cmsghdr* entete =
+        recvmsg(prise, &message.m, MSG_CMSG_CLOEXEC) == 1 ? CMSG_FIRSTHDR(&message.m) : nullptr;
+    int fd = -1;
+    if (entete != nullptr && entete->cmsg_type == SCM_RIGHTS)
+        std::memcpy(&fd, CMSG_DATA(entete), sizeof fd);
+    return fd;
+}
 
 struct resultat {
     int statut = -1;  // exit status, or -1 when killed by a signal
@@ -55,6 +193,7 @@ struct resultat {
 struct execution {
     pid_t pid;
     unsigned debut;
+    int ecoute;  // with suspendre_verrou: where the run's wait for the lock is held
 };
 
 class Commande : public ::testing::Test {
@@ -85,6 +224,10 @@ protected:
         argv.push_back(nullptr);
         const std::string sorties[] = {(racine / "sortie").string(), (racine / "erreurs").string()};
 
+        int prises[2] = {-1, -1};
+        if (o.suspendre_verrou) {
+            EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, prises), 0);
+        }
         const auto debut = static_cast<unsigned>(std::time(nullptr));
         const pid_t pid = fork();
         if (pid == 0) {
@@ -93,7 +236,19 @@ protected:
             if (sortie < 0 || erreurs < 0 || dup2(sortie, 1) < 0 || dup2(erreurs, 2) < 0 ||
                 chdir(travail.c_str()) != 0)
                 _exit(126);
-            for (const auto& [nom, valeur] : o.variables)
+            auto variables = o.variables;
+            if (!o.rand_deviant.empty()) {
+                std::string ecarts;
+                for (const ecart& e : o.rand_deviant)
+                    ecarts += std::to_string(e.depuis) + " " + std::to_string(e.masque) + " ";
+                // ASan checks that its runtime is loaded first, which a preload breaks.
+                const char* asan = std::getenv("ASAN_OPTIONS");
+                variables.insert(variables.end(),
+                                 {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
+                                  {"RAND_DEVIANT", ecarts},
+                                  {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"}});
+            }
+            for (const auto& [nom, valeur] : variables)
                 if (setenv(nom.c_str(), valeur.c_str(), 1) != 0)
                     _exit(126);
             // Whatever this process was given, as a shell gives them.
@@ -104,10 +259,18 @@ protected:
             if ((o.taille_max != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &taille) != 0) ||
                 (o.espace != RLIM_INFINITY && setrlimit(RLIMIT_AS, &espace) != 0))
                 _exit(126);
+            if ((o.echec || o.suspendre_verrou) && !poser_filtre(o, prises[1]))
+                _exit(sans_filtre);
             execvp(argv[0], argv.data());
             _exit(127);
         }
-        return {pid, debut};
+        int ecoute = -1;
+        if (o.suspendre_verrou) {
+            close(prises[1]);
+            ecoute = recevoir_ecoute(prises[0]);
+            close(prises[0]);
+        }
+        return {pid, debut, ecoute};
     }
 
     resultat attendre(execution e)
@@ -117,6 +280,8 @@ protected:
         EXPECT_EQ(waitpid(e.pid, &etat, 0), e.pid);
         r.debut = e.debut;
         r.fin = static_cast<unsigned>(std::time(nullptr));
+        if (e.ecoute >= 0)
+            close(e.ecoute);
         if (WIFEXITED(etat))
             r.statut = WEXITSTATUS(etat);
         else if (WIFSIGNALED(etat))
@@ -128,14 +293,14 @@ protected:
 
     resultat lancer(const options& o) { return attendre(demarrer(o)); }
 
-    // Whether "alea.seq" is the file for one of the seconds the run spanned
-    // (see fichier_attendu for depuis and masque_avant).
+    // Whether "alea.seq" is the file for one of the seconds the run spanned,
+    // from a rand that departs so from the C library's.
     testing::AssertionResult fichier_de_la_seconde(const resultat& r, int taille_seq, int nb_seq,
-                                                   long depuis = LONG_MAX, int masque_avant = 0)
+                                                   const std::vector<ecart>& ecarts = {})
     {
         const std::string texte = lire_fichier(fichier);
         for (unsigned graine = r.debut; graine <= r.fin; ++graine)
-            if (texte == fichier_attendu(graine, taille_seq, nb_seq, depuis, masque_avant))
+            if (texte == fichier_attendu(graine, taille_seq, nb_seq, ecarts))
                 return testing::AssertionSuccess();
         return testing::AssertionFailure() << "not the file of " << taille_seq << " x " << nb_seq
                                            << " for any second of the run; it begins:\n"
@@ -148,27 +313,22 @@ protected:
     }
 
     // Runs a successful command and checks "alea.seq". With rand_deviant,
-    // the test library's rand is preloaded with that setting, and depuis and
-    // masque_avant say which file to expect (fichier_attendu).
+    // the test library's rand is preloaded with those departures, and the
+    // file follows it, unless suivi is false.
     void verifier_execution(const std::vector<std::string>& arguments, int taille_seq, int nb_seq,
-                            const std::string& rand_deviant = "", long depuis = LONG_MAX,
-                            int masque_avant = 0)
+                            const std::vector<ecart>& rand_deviant = {}, bool suivi = true)
     {
         options o{arguments};
-        if (!rand_deviant.empty()) {
-            // ASan checks that its runtime is loaded first, which a preload breaks.
-            const char* asan = std::getenv("ASAN_OPTIONS");
-            const std::string sans_ordre = std::string(asan ? asan : "") + ":verify_asan_link_order=0";
-            o.variables = {{"LD_PRELOAD", CHEMIN_RAND_DEVIANT},
-                           {"RAND_DEVIANT", rand_deviant},
-                           {"ASAN_OPTIONS", sans_ordre}};
-        }
+        o.rand_deviant = rand_deviant;
         const resultat r = lancer(o);
         ASSERT_EQ(r.statut, 0) << r.erreurs;
         EXPECT_EQ(r.sortie + r.erreurs, "");
-        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, depuis, masque_avant))
+        std::string ecarts;
+        for (const ecart& e : rand_deviant)
+            ecarts += " " + std::to_string(e.depuis) + ": " + std::to_string(e.masque);
+        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, suivi ? rand_deviant : std::vector<ecart>{}))
             << "arguments '" << arguments[0] << "' '" << arguments[1] << "'"
-            << (rand_deviant.empty() ? "" : " with RAND_DEVIANT=" + rand_deviant);
+            << (ecarts.empty() ? "" : ", rand departing from value" + ecarts);
     }
 
     fs::path racine;
@@ -361,13 +521,130 @@ TEST_F(Commande, UnFichierMisALaPlaceDeCeluiAttenduEstCeluiQuiEstEcrit)
     close(ancien);
 }
 
+TEST_F(Commande, UnLienEstSuiviMemeVersRienEtGarde)
+{
+    // As opening for writing does: through a link, to a file there or to
+    // none yet, which the run then creates.
+    const std::string cible = (travail / "cible").string();
+    fs::create_symlink("cible", fichier);
+    for (const bool existe : {false, true}) {
+        if (existe)
+            std::ofstream(cible) << "ancien contenu\n";
+        verifier_execution({"30", "5"}, 30, 5);
+        EXPECT_TRUE(fs::is_symlink(fichier));
+        EXPECT_TRUE(fs::is_regular_file(cible)) << (existe ? "existing target" : "no target");
+        fs::remove(cible);
+    }
+}
+
+// The name of the system's reason in the C locale, and the variables that
+// make the run speak it.
+const std::vector<std::pair<std::string, std::string>> messages_c = {
+    {"LC_ALL", ""}, {"LANGUAGE", ""}, {"LC_MESSAGES", "C"}};
+
+TEST_F(Commande, UneExecutionQuiRenonceNeRetireQueCeQuElleSeuleAFait)
+{
+    // What the name gives before the run, the failure made, what the run
+    // says, and what the name gives after it: a file it created and that
+    // is still empty goes; anything else stays as it was.
+    enum class nom { rien, vide, ancien, lien_vers_rien };
+    struct cas {
+        nom avant;
+        panne p;
+        std::string message;
+        nom apres;
+    };
+    const std::string etat = "impossible de lire l'état de alea.seq : ";
+    const cas table[] = {
+        {nom::rien, {appel::etat_du_nom, EIO}, etat + std::strerror(EIO), nom::rien},
+        {nom::vide, {appel::etat_du_nom, EIO}, etat + std::strerror(EIO), nom::vide},
+        {nom::ancien, {appel::vidage, EIO}, std::string("impossible de vider alea.seq : ") + std::strerror(EIO),
+         nom::ancien},
+        // (The link's target, created through it, stays: never removed through a link.)
+        {nom::lien_vers_rien, {appel::etat_du_nom, EACCES}, etat + std::strerror(EACCES), nom::lien_vers_rien},
+        // A name gone each time the run waited: it gives up after a few tries.
+        {nom::rien, {appel::etat_du_nom, ENOENT}, "alea.seq a été remplacé par un autre fichier à chaque ouverture",
+         nom::rien},
+    };
+    const std::string cible = (travail / "cible").string();
+    for (const cas& c : table) {
+        fs::remove(fichier);
+        fs::remove(cible);
+        if (c.avant == nom::vide || c.avant == nom::ancien)
+            ecrire_ancien_fichier(c.avant == nom::vide ? "" : "ancien contenu\n");
+        if (c.avant == nom::lien_vers_rien)
+            fs::create_symlink("cible", fichier);
+        options o{{"30", "5"}};
+        o.echec = c.p;
+        o.variables = messages_c;
+        const resultat r = lancer(o);
+        if (r.statut == sans_filtre)
+            GTEST_SKIP() << "no seccomp filter here (an emulator refuses them)";
+        EXPECT_EQ(r.statut, 255);
+        EXPECT_EQ(r.erreurs, "brasse_adn : " + c.message + "\n");
+        switch (c.apres) {
+        case nom::rien:
+            EXPECT_FALSE(fs::exists(fs::symlink_status(fichier))) << c.message;
+            break;
+        case nom::vide:
+        case nom::ancien:
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(fichier))) << c.message;
+            EXPECT_EQ(lire_fichier(fichier), c.apres == nom::vide ? "" : "ancien contenu\n");
+            break;
+        case nom::lien_vers_rien:
+            EXPECT_TRUE(fs::is_symlink(fichier));
+            EXPECT_TRUE(fs::is_regular_file(cible));
+            break;
+        }
+    }
+}
+
+TEST_F(Commande, UneExecutionQuiRenonceLaisseLeFichierQuUneAutreAEcrit)
+{
+    // The run creates alea.seq; before it takes the lock, another run takes
+    // it, writes its whole file and lets go. The run can't empty the file
+    // and gives up: the other's file is still there, whole.
+    options o{{"30", "5"}};
+    o.echec = panne{appel::vidage, EIO};
+    o.suspendre_verrou = true;
+    o.variables = messages_c;
+    const execution e = demarrer(o);
+    if (e.ecoute < 0) {
+        const resultat r = attendre(e);
+        ASSERT_EQ(r.statut, sans_filtre) << r.erreurs;
+        GTEST_SKIP() << "no seccomp filter here (an emulator refuses them)";
+    }
+    pollfd attente{e.ecoute, POLLIN, 0};
+    seccomp_notif demande{};
+    if (poll(&attente, 1, 10000) != 1 || ioctl(e.ecoute, SECCOMP_IOCTL_NOTIF_RECV, &demande) != 0) {
+        kill(e.pid, SIGKILL);
+        attendre(e);
+        FAIL() << "the run never asked for the lock";
+    }
+    const int autre = open(fichier.c_str(), O_WRONLY | O_CLOEXEC);
+    EXPECT_EQ(flock(autre, LOCK_EX | LOCK_NB), 0);
+    const std::string entier = ">Seq0\nACGT\n";
+    EXPECT_EQ(write(autre, entier.data(), entier.size()), static_cast<ssize_t>(entier.size()));
+    seccomp_notif_resp reponse{};
+    reponse.id = demande.id;
+    reponse.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+    EXPECT_EQ(ioctl(e.ecoute, SECCOMP_IOCTL_NOTIF_SEND, &reponse), 0);
+    close(autre);
+    const resultat r = attendre(e);
+    EXPECT_EQ(r.statut, 255);
+    EXPECT_EQ(r.erreurs, std::string("brasse_adn : impossible de vider alea.seq : ") + std::strerror(EIO) + "\n");
+    EXPECT_EQ(lire_fichier(fichier), entier);
+}
+
 TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)
 {
     // A preloaded rand that departs from the C library's: from the first
     // value, at the last value checked, and in bits no letter uses.
-    verifier_execution({"1000", "300"}, 1000, 300, "0 0", 0, 0);
-    verifier_execution({"1000", "300"}, 1000, 300, "63 0", 63, 0);
-    verifier_execution({"1000", "300"}, 1000, 300, "64 1048576", 64, 1 << 20);
+    verifier_execution({"1000", "300"}, 1000, 300, {{0, 2}});
+    verifier_execution({"1000", "300"}, 1000, 300, {{63, 2}});
+    verifier_execution({"1000", "300"}, 1000, 300, {{0, 1 << 20}, {64, 2}});
+    // At the first value only: the letters after those checked show it.
+    verifier_execution({"1000", "300"}, 1000, 300, {{0, 2}, {1, 0}, {64, 2}});
 }
 
 TEST_F(Commande, PasseLesValeursVerifieesLeFichierEstCeluiDeLaReplique)
@@ -376,7 +653,7 @@ TEST_F(Commande, PasseLesValeursVerifieesLeFichierEstCeluiDeLaReplique)
         GTEST_SKIP() << "this C library's rand is not the GNU one: the replica never takes over";
     // A rand that departs only after the values checked is not followed: the
     // rest of the file is the replica's, proof that it did take over.
-    verifier_execution({"1000", "300"}, 1000, 300, "64 0");
+    verifier_execution({"1000", "300"}, 1000, 300, {{64, 2}}, false);
 }
 
 TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
