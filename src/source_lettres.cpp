@@ -177,7 +177,10 @@ void recharger(source_lettres& source, std::size_t voulues = 0)
     }
     char* const lettres = source.lettres + source.fin;
     if (source.par_rand) {
-        // Never a rand call past the file's last letter.
+        // Never a rand call past the file's last letter. A writer that asks
+        // for more letters than the file has is at fault: it must not spin.
+        if (source.a_tirer <= 0)
+            std::abort();
         const auto nombre = static_cast<std::size_t>(
             std::min<std::int64_t>(source.a_tirer, static_cast<std::int64_t>(taille_lot)));
         for (std::size_t i = 0; i < nombre; ++i)

@@ -210,7 +210,7 @@ TEST(Ecriture, SArreteALaPremiereEcritureRatee)
     }
     ASSERT_GT(enfant, 0);
     int etat = 0;
-    for (int dixiemes = 0; dixiemes < 300 && waitpid(enfant, &etat, WNOHANG) == 0; ++dixiemes)
+    for (int dixiemes = 0; dixiemes < 100 && waitpid(enfant, &etat, WNOHANG) == 0; ++dixiemes)
         usleep(100000);
     if (waitpid(enfant, &etat, WNOHANG) == 0) {
         kill(enfant, SIGKILL);
