@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Loaded into brasse_adn with LD_PRELOAD by the tests: a rand that is not the
 // C library's. Its k-th value after srand is the C library's xor a mask:
-// RAND_DEVIANT="k0 m0 k1 m1 ..." gives mask m_i from value k_i on (k0 is 0).
+// RAND_DEVIANT="k0 m0 k1 m1 ..." gives mask m_i from value k_i on, in
+// increasing k_i, up to 8 of them, and 0 before k0.
 #include <dlfcn.h>
 
 #include <cstdlib>

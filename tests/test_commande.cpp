@@ -42,10 +42,11 @@ namespace {
 
 const char usage[] = " Utilisation :\n brasse_adn taille_seq nb_seq\n";
 
-// A system call of the run that fails with the error given, through a
-// seccomp filter set before exec: the re-check of the name (a stat of
-// "alea.seq" that follows links), or the emptying of the file.
-enum class appel { etat_du_nom, vidage };
+// System calls of the run, as a seccomp filter set before exec tells them
+// apart: a stat of a name that follows links (the re-check of "alea.seq"),
+// a stat of an open file, the emptying of a file, the wait for a lock.
+enum class appel { etat_du_nom, etat_du_fichier, vidage, verrou };
+// One that fails with the error given.
 struct panne {
     appel quoi;
     int erreur;
@@ -61,24 +62,23 @@ struct options {
     rlim_t espace = RLIM_INFINITY;      // address space limit
     std::vector<std::pair<std::string, std::string>> variables;
     std::vector<ecart> rand_deviant;  // a preloaded rand that departs so
-    std::optional<panne> echec;  // a system call that fails
-    // The run's wait for the lock held until the test lets it go (execution::ecoute).
-    bool suspendre_verrou = false;
+    std::optional<panne> echec;
+    // Calls held, each until the test answers it (execution::ecoute).
+    std::optional<appel> tenu;
 };
 
 // The status of a child that could set no seccomp filter (an emulator refuses them).
 constexpr int sans_filtre = 125;
 
-// The filter of o's failures: each rule, a system call whose arguments
-// match, under a mask, the values given.
-std::vector<sock_filter> filtre_de(const options& o)
+// Appends to f, for each system call that makes c: return resultat when the
+// low 32 bits of the arguments given, under a mask, have the values given.
+void regles(std::vector<sock_filter>& f, appel c, std::uint32_t resultat)
 {
     struct condition {
         unsigned argument;
         std::uint32_t masque, valeur;
     };
-    std::vector<sock_filter> f;
-    auto regle = [&f](long nr, std::initializer_list<condition> conditions, std::uint32_t resultat) {
+    auto regle = [&](long nr, std::initializer_list<condition> conditions) {
         const std::size_t fin = f.size() + 3 + 3 * conditions.size();
         auto sinon_fin = [&](std::uint32_t valeur) {
             f.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, valeur, 0,
@@ -86,51 +86,70 @@ std::vector<sock_filter> filtre_de(const options& o)
         };
         f.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
         sinon_fin(static_cast<std::uint32_t>(nr));
-        for (const condition& c : conditions) {
-            // The argument's low 32 bits.
+        for (const condition& k : conditions) {
             const bool gros = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
             f.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS,
-                                 static_cast<std::uint32_t>(offsetof(seccomp_data, args) + 8 * c.argument +
+                                 static_cast<std::uint32_t>(offsetof(seccomp_data, args) + 8 * k.argument +
                                                             (gros ? 4 : 0))));
-            f.push_back(BPF_STMT(BPF_ALU | BPF_AND | BPF_K, c.masque));
-            sinon_fin(c.valeur);
+            f.push_back(BPF_STMT(BPF_ALU | BPF_AND | BPF_K, k.masque));
+            sinon_fin(k.valeur);
         }
         f.push_back(BPF_STMT(BPF_RET | BPF_K, resultat));
     };
-    if (o.echec) {
-        const std::uint32_t erreur = SECCOMP_RET_ERRNO | static_cast<std::uint32_t>(o.echec->erreur);
-        if (o.echec->quoi == appel::vidage) {
-#ifdef __NR_ftruncate
-            regle(__NR_ftruncate, {}, erreur);
-#endif
-#ifdef __NR_ftruncate64
-            regle(__NR_ftruncate64, {}, erreur);
-#endif
-        } else {
-            // A name from the working directory, links followed: not fstat, nor lstat.
-            const auto ici = static_cast<std::uint32_t>(AT_FDCWD);
-            const std::uint32_t autres = AT_SYMLINK_NOFOLLOW | AT_EMPTY_PATH;
+    // The stat family: from the working directory and following links (a
+    // name), or of the descriptor itself (a file).
+    const auto ici = static_cast<std::uint32_t>(AT_FDCWD);
+    const std::uint32_t sans_lien = AT_SYMLINK_NOFOLLOW, vide = AT_EMPTY_PATH;
+    auto etat = [&](long nr, unsigned drapeaux) {
+        if (c == appel::etat_du_nom)
+            regle(nr, {{0, ~0u, ici}, {drapeaux, sans_lien | vide, 0}});
+        else
+            regle(nr, {{drapeaux, vide, vide}});
+    };
+    switch (c) {
+    case appel::etat_du_nom:
+    case appel::etat_du_fichier: {
 #ifdef __NR_newfstatat
-            regle(__NR_newfstatat, {{0, ~0u, ici}, {3, autres, 0}}, erreur);
+        etat(__NR_newfstatat, 3);
 #endif
 #ifdef __NR_fstatat64
-            regle(__NR_fstatat64, {{0, ~0u, ici}, {3, autres, 0}}, erreur);
+        etat(__NR_fstatat64, 3);
 #endif
 #ifdef __NR_statx
-            regle(__NR_statx, {{0, ~0u, ici}, {2, autres, 0}}, erreur);
+        etat(__NR_statx, 2);
 #endif
+        // (The older system calls: of a name, and of a descriptor.)
+        const bool du_nom = c == appel::etat_du_nom;
 #ifdef __NR_stat
-            regle(__NR_stat, {}, erreur);
+        if (du_nom)
+            regle(__NR_stat, {});
 #endif
 #ifdef __NR_stat64
-            regle(__NR_stat64, {}, erreur);
+        if (du_nom)
+            regle(__NR_stat64, {});
 #endif
-        }
+#ifdef __NR_fstat
+        if (!du_nom)
+            regle(__NR_fstat, {});
+#endif
+#ifdef __NR_fstat64
+        if (!du_nom)
+            regle(__NR_fstat64, {});
+#endif
+        break;
     }
-    if (o.suspendre_verrou)
-        regle(__NR_flock, {{1, ~0u, LOCK_EX}}, SECCOMP_RET_USER_NOTIF);
-    f.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    return f;
+    case appel::vidage:
+#ifdef __NR_ftruncate
+        regle(__NR_ftruncate, {});
+#endif
+#ifdef __NR_ftruncate64
+        regle(__NR_ftruncate64, {});
+#endif
+        break;
+    case appel::verrou:
+        regle(__NR_flock, {{1, ~0u, LOCK_EX}});
+        break;
+    }
 }
 
 // A byte through a Unix socket, and a file descriptor with it.
@@ -152,13 +171,18 @@ struct message_fd {
 // any, through the socket. False when it can't.
 bool poser_filtre(const options& o, int prise)
 {
-    std::vector<sock_filter> f = filtre_de(o);
+    std::vector<sock_filter> f;
+    if (o.echec)
+        regles(f, o.echec->quoi, SECCOMP_RET_ERRNO | static_cast<std::uint32_t>(o.echec->erreur));
+    if (o.tenu)
+        regles(f, *o.tenu, SECCOMP_RET_USER_NOTIF);
+    f.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
     const sock_fprog programme{static_cast<unsigned short>(f.size()), f.data()};
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
     const long ecoute = syscall(__NR_seccomp, SECCOMP_SET_MODE_FILTER,
-                                o.suspendre_verrou ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0, &programme);
-    if (ecoute < 0 || !o.suspendre_verrou)
+                                o.tenu ? SECCOMP_FILTER_FLAG_NEW_LISTENER : 0, &programme);
+    if (ecoute < 0 || !o.tenu)
         return ecoute == 0;
     message_fd message;
     cmsghdr* entete = CMSG_FIRSTHDR(&message.m);
@@ -193,7 +217,7 @@ struct resultat {
 struct execution {
     pid_t pid;
     unsigned debut;
-    int ecoute;  // with suspendre_verrou: where the run's wait for the lock is held
+    int ecoute;  // with options::tenu: where the run's calls are held
 };
 
 class Commande : public ::testing::Test {
@@ -225,7 +249,7 @@ protected:
         const std::string sorties[] = {(racine / "sortie").string(), (racine / "erreurs").string()};
 
         int prises[2] = {-1, -1};
-        if (o.suspendre_verrou) {
+        if (o.tenu) {
             EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, prises), 0);
         }
         const auto debut = static_cast<unsigned>(std::time(nullptr));
@@ -259,13 +283,13 @@ protected:
             if ((o.taille_max != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &taille) != 0) ||
                 (o.espace != RLIM_INFINITY && setrlimit(RLIMIT_AS, &espace) != 0))
                 _exit(126);
-            if ((o.echec || o.suspendre_verrou) && !poser_filtre(o, prises[1]))
+            if ((o.echec || o.tenu) && !poser_filtre(o, prises[1]))
                 _exit(sans_filtre);
             execvp(argv[0], argv.data());
             _exit(127);
         }
         int ecoute = -1;
-        if (o.suspendre_verrou) {
+        if (o.tenu) {
             close(prises[1]);
             ecoute = recevoir_ecoute(prises[0]);
             close(prises[0]);
@@ -277,11 +301,12 @@ protected:
     {
         resultat r;
         int etat = 0;
+        // Without the listener, a call still held fails: the run can't hang.
+        if (e.ecoute >= 0)
+            close(e.ecoute);
         EXPECT_EQ(waitpid(e.pid, &etat, 0), e.pid);
         r.debut = e.debut;
         r.fin = static_cast<unsigned>(std::time(nullptr));
-        if (e.ecoute >= 0)
-            close(e.ecoute);
         if (WIFEXITED(etat))
             r.statut = WEXITSTATUS(etat);
         else if (WIFSIGNALED(etat))
@@ -292,6 +317,26 @@ protected:
     }
 
     resultat lancer(const options& o) { return attendre(demarrer(o)); }
+
+    // The run's next held call; false when the run ended, or made none
+    // within 5 s.
+    static bool appel_tenu(const execution& e, seccomp_notif& demande)
+    {
+        pollfd attente{e.ecoute, POLLIN, 0};
+        demande = {};
+        return poll(&attente, 1, 5000) == 1 && (attente.revents & POLLIN) != 0 &&
+               ioctl(e.ecoute, SECCOMP_IOCTL_NOTIF_RECV, &demande) == 0;
+    }
+
+    // Lets a held call go on (erreur 0), or makes it fail with erreur.
+    static void repondre(const execution& e, const seccomp_notif& demande, int erreur)
+    {
+        seccomp_notif_resp reponse{};
+        reponse.id = demande.id;
+        reponse.error = -erreur;
+        reponse.flags = erreur == 0 ? SECCOMP_USER_NOTIF_FLAG_CONTINUE : 0;
+        EXPECT_EQ(ioctl(e.ecoute, SECCOMP_IOCTL_NOTIF_SEND, &reponse), 0);
+    }
 
     // Whether "alea.seq" is the file for one of the seconds the run spanned,
     // from a rand that departs so from the C library's.
@@ -562,9 +607,6 @@ TEST_F(Commande, UneExecutionQuiRenonceNeRetireQueCeQuElleSeuleAFait)
          nom::ancien},
         // (The link's target, created through it, stays: never removed through a link.)
         {nom::lien_vers_rien, {appel::etat_du_nom, EACCES}, etat + std::strerror(EACCES), nom::lien_vers_rien},
-        // A name gone each time the run waited: it gives up after a few tries.
-        {nom::rien, {appel::etat_du_nom, ENOENT}, "alea.seq a été remplacé par un autre fichier à chaque ouverture",
-         nom::rien},
     };
     const std::string cible = (travail / "cible").string();
     for (const cas& c : table) {
@@ -599,14 +641,69 @@ TEST_F(Commande, UneExecutionQuiRenonceNeRetireQueCeQuElleSeuleAFait)
     }
 }
 
-TEST_F(Commande, UneExecutionQuiRenonceLaisseLeFichierQuUneAutreAEcrit)
+TEST_F(Commande, UneExecutionQuiRenonceLaisseLeFichierDUneAutre)
 {
-    // The run creates alea.seq; before it takes the lock, another run takes
-    // it, writes its whole file and lets go. The run can't empty the file
-    // and gives up: the other's file is still there, whole.
+    // The run creates alea.seq; another run (the test) takes its lock first.
+    // Either it writes its whole file and lets go, and the run can't empty
+    // it; or, before it writes, the run can't read the file's state. Either
+    // way the run gives up, and the other's file stays.
+    struct cas {
+        appel tenu;  // where the other run steps in
+        panne p;
+        std::string entier;  // what the other writes
+        std::string message;
+    };
+    const cas table[] = {
+        {appel::verrou, {appel::vidage, EIO}, ">Seq0\nACGT\n", "impossible de vider alea.seq : "},
+        {appel::etat_du_fichier, {}, "", "impossible de lire l'état de alea.seq : "},
+    };
+    for (const cas& c : table) {
+        fs::remove(fichier);
+        options o{{"30", "5"}};
+        o.tenu = c.tenu;
+        if (c.p.erreur != 0)
+            o.echec = c.p;
+        o.variables = messages_c;
+        const execution e = demarrer(o);
+        if (e.ecoute < 0) {
+            const resultat r = attendre(e);
+            ASSERT_EQ(r.statut, sans_filtre) << r.erreurs;
+            GTEST_SKIP() << "no seccomp filter here (an emulator refuses them)";
+        }
+        // The loader's calls go on; the first once alea.seq is there is the run's.
+        int autre = -1;
+        seccomp_notif demande;
+        while (appel_tenu(e, demande)) {
+            if (autre >= 0 || !fs::exists(fichier)) {
+                repondre(e, demande, 0);
+                continue;
+            }
+            autre = open(fichier.c_str(), O_WRONLY | O_CLOEXEC);
+            EXPECT_EQ(flock(autre, LOCK_EX | LOCK_NB), 0);
+            EXPECT_EQ(write(autre, c.entier.data(), c.entier.size()), static_cast<ssize_t>(c.entier.size()));
+            if (c.tenu == appel::verrou) {
+                repondre(e, demande, 0);
+                close(autre);
+            } else {
+                repondre(e, demande, EIO);
+            }
+        }
+        const resultat r = attendre(e);
+        close(autre);
+        EXPECT_NE(autre, -1) << "the run never made that call";
+        EXPECT_EQ(r.statut, 255);
+        EXPECT_EQ(r.erreurs, "brasse_adn : " + c.message + std::strerror(EIO) + "\n");
+        EXPECT_TRUE(fs::is_regular_file(fichier)) << c.message;
+        EXPECT_EQ(lire_fichier(fichier), c.entier);
+    }
+}
+
+TEST_F(Commande, UnNomQuiDisparaitAChaqueAttenteFaitRenoncerApresHuitEssais)
+{
+    // Each time the run holds the lock, the name it opened is gone: it opens
+    // it anew, up to 8 times, then gives up; the files it made go too.
     options o{{"30", "5"}};
-    o.echec = panne{appel::vidage, EIO};
-    o.suspendre_verrou = true;
+    o.tenu = appel::etat_du_nom;
     o.variables = messages_c;
     const execution e = demarrer(o);
     if (e.ecoute < 0) {
@@ -614,26 +711,18 @@ TEST_F(Commande, UneExecutionQuiRenonceLaisseLeFichierQuUneAutreAEcrit)
         ASSERT_EQ(r.statut, sans_filtre) << r.erreurs;
         GTEST_SKIP() << "no seccomp filter here (an emulator refuses them)";
     }
-    pollfd attente{e.ecoute, POLLIN, 0};
-    seccomp_notif demande{};
-    if (poll(&attente, 1, 10000) != 1 || ioctl(e.ecoute, SECCOMP_IOCTL_NOTIF_RECV, &demande) != 0) {
-        kill(e.pid, SIGKILL);
-        attendre(e);
-        FAIL() << "the run never asked for the lock";
+    int essais = 0;
+    seccomp_notif demande;
+    while (appel_tenu(e, demande)) {
+        const bool du_nom = fs::exists(fichier);
+        essais += du_nom;
+        repondre(e, demande, du_nom ? ENOENT : 0);
     }
-    const int autre = open(fichier.c_str(), O_WRONLY | O_CLOEXEC);
-    EXPECT_EQ(flock(autre, LOCK_EX | LOCK_NB), 0);
-    const std::string entier = ">Seq0\nACGT\n";
-    EXPECT_EQ(write(autre, entier.data(), entier.size()), static_cast<ssize_t>(entier.size()));
-    seccomp_notif_resp reponse{};
-    reponse.id = demande.id;
-    reponse.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
-    EXPECT_EQ(ioctl(e.ecoute, SECCOMP_IOCTL_NOTIF_SEND, &reponse), 0);
-    close(autre);
     const resultat r = attendre(e);
+    EXPECT_EQ(essais, 8);
     EXPECT_EQ(r.statut, 255);
-    EXPECT_EQ(r.erreurs, std::string("brasse_adn : impossible de vider alea.seq : ") + std::strerror(EIO) + "\n");
-    EXPECT_EQ(lire_fichier(fichier), entier);
+    EXPECT_EQ(r.erreurs, "brasse_adn : alea.seq a été remplacé par un autre fichier à chaque ouverture\n");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(fichier)));
 }
 
 TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)

@@ -221,6 +221,20 @@ TEST(Ecriture, SArreteALaPremiereEcritureRatee)
         << "the writer did not report the failed write, with its errno, as 255";
 }
 
+TEST(Ecriture, DemanderPlusDeLettresQueLeFichierNEnAArreteLeProcessus)
+{
+    // Drawn through rand, a file of 10 letters has no eleventh: a writer
+    // asking for it is at fault, and must not spin.
+    std::vector<unsigned char> memoire(taille_memoire() + 64);
+    auto* const alignee = memoire.data() + (64 - reinterpret_cast<std::uintptr_t>(memoire.data()) % 64);
+    EXPECT_DEATH(
+        {
+            source_lettres source = preparer_source(alignee, 7, 10, 64);
+            lettres_suivantes(source, 11);
+        },
+        "");
+}
+
 TEST(Fermeture, DonneZeroSeulementQuandToutEstEcritEtFerme)
 {
     EXPECT_EQ(fermer_sequences(memfd_create("alea.seq", MFD_CLOEXEC), true), 0);
