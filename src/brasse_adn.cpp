@@ -2,7 +2,6 @@
 // brasse_adn taille_seq nb_seq: writes "alea.seq", nb_seq random DNA
 // sequences of taille_seq letters each, in FASTA layout.
 #include "sequences.hpp"
-#include "vecteurs.hpp"
 
 #include <cerrno>
 #include <clocale>
@@ -176,7 +175,7 @@ int main(int argc, char* argv[])
         return 255;
     }
     const bool ecrit =
-        ecrire_sequences(o.fd, taille_seq, nb_seq, graine, memoire, largeur_maximale());
+        ecrire_sequences(o.fd, taille_seq, nb_seq, graine, memoire, noyau_du_processeur());
     std::free(memoire);
     return fermer_sequences(o.fd, ecrit);
 }

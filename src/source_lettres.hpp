@@ -1,106 +1,289 @@
 // SPDX-License-Identifier: MIT
 // Where the letters of the file come from, in file order: the C library's
-// rand, or our replica of it once it has proved to give the same values.
-// The source alone moves its positions and buffers; the writer only asks
-// for the next letters, as a pointer or put where they go.
+// rand, or our replica of it, once it has proved to give the same values,
+// computed by a kernel K. The source alone moves its positions and buffers;
+// the writer only asks for the next letters, as a pointer or put where they
+// go.
 #pragma once
 
+#include "disposition.hpp"
+#include "noyau.hpp"
+#include "noyau_portable.hpp"
+#include "plans.hpp"
 #include "replique.hpp"
-#include "vecteurs.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
 
 // One call of rand; its two lowest bits pick the letter.
 char tirer_base();
 
-// The most letters that lettres_suivantes gives, or placer_lettres puts in
-// more than one run, at once.
-inline constexpr std::size_t lettres_d_un_coup = plans_etales;
+// The first letters of a file are drawn through rand while the replica is
+// stepped beside it; the rest comes from the replica only when that many
+// values agree in full. Files with fewer letters are drawn through rand.
+inline constexpr std::size_t lettres_verifiees = 64;
+static_assert(lettres_verifiees <= disposition::lettres_d_un_coup, "they wait with the others");
 
-// Bytes that may be read past the letters lettres_suivantes gives, and
-// written past the last run placer_lettres puts.
-inline constexpr std::size_t debord_lettres = 64;
+// Letters from one word of each plane.
+inline constexpr std::size_t lettres_par_mot = 64;
 
-// The memory a source works in, in bytes, aligned on 64 bytes by the caller.
-std::size_t taille_memoire_source();
+// What makes the letters after those checked: the kernel the source was
+// prepared for, the one it falls back to when that kernel's check fails,
+// or rand.
+enum class calcul { noyau, repli, rand };
 
 // The source's state; only its own functions touch it.
 struct source_lettres {
-    // Every letter left comes from rand; else from the replica, once it
-    // agreed with rand on the letters checked and its vectors with it.
+    calcul par;
     bool par_rand;
     std::int64_t a_tirer;  // through rand, letters of the file not yet drawn
-    // The replica's values modulo 8, held for vectors of largeur bytes:
-    // those the next step reads back, then room for a step more; the
-    // correction terms beside them. Values from prises to calculees wait.
-    std::uint8_t* valeurs;
-    std::uint8_t* correctifs;
+    // The replica's values: those from prises to calculees wait.
+    std::uint64_t* plans;
     std::size_t prises;
     std::size_t calculees;
-    std::size_t largeur;
     // Letters made before they are asked for; those from debut to fin wait.
     char* lettres;
     std::size_t debut;
     std::size_t fin;
-    char* brouillon;  // where etaler_lettres may make letters first
+    char* brouillon;
 };
 
-// A source for a file of nombre_lettres letters, after srand(graine), with
-// vectors of largeur bytes (16, 32 or 64) or narrower ones, working in
-// memoire. It draws the letters checked against the replica at once. The
-// widths whose bits are set in fautes get a history with one value wrong,
-// as a fault would: the tests' way to the narrower ones and to rand.
-source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
-                               std::size_t largeur, unsigned fautes = 0);
+// A source for a file of nombre_lettres letters after srand(graine), in
+// memoire (aligned on disposition::alignement), with the letters checked
+// against the replica drawn through rand. When they agree, the replica's
+// next values are laid in the planes: all the file needs when that is at
+// most debut_des_pas (then they wait, and no kernel computes more), else
+// the history of the steps, with temoin the replica's state after it.
+source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
+                                   replique_rand& temoin);
 
-// The source's own slower steps, for the two functions below: makes letters
-// until nombre wait; puts letters in place, whatever waits.
-void attendre_lettres(source_lettres& source, std::size_t nombre);
-void placer_par_etapes(source_lettres& source, char* destination, std::size_t pas,
-                       std::size_t longueur, unsigned nombre);
+// Whether the source's planes hold the history of the steps, for a kernel.
+inline bool pour_les_pas(const source_lettres& source)
+{
+    return !source.par_rand && source.a_tirer > static_cast<std::int64_t>(debut_des_pas);
+}
+
+// Whether kernel K gives the values that the replica stepped one at a time
+// gives: its first two steps from the history laid in the planes (a whole
+// step, then the history moved and the next), against temoin, the
+// replica's state right after that history. They are checked on fewer
+// values than a step makes: the same code, and each value checked costs as
+// much as the replica takes. Overwrites the planes.
+template <typename K>
+bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
+{
+    constexpr std::size_t lot = 8 * valeurs_par_bloc;
+    amorcer_correctifs(plans);
+    for (int pas = 0; pas < 2; ++pas) {
+        if (pas > 0)
+            garder_valeurs(plans, debut_des_pas + lot, historique);
+        K::prolonger(plans, lot);
+        if (!memes_valeurs(plans, debut_des_pas, lot, temoin))
+            return false;
+    }
+    return true;
+}
+
+// Once the replica agreed with rand, with its history in the planes: which
+// kernel computes the rest, K, else repli, else rand. A kernel must first
+// pass deux_pas_conformes on a copy of the history.
+template <typename K, typename repli>
+void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
+{
+    auto* const copie = reinterpret_cast<unsigned char*>(source.plans) +
+                        (disposition::copie - disposition::plans);
+    std::memcpy(copie, source.plans, disposition::octets_copie);
+    auto conforme = [&](auto noyau) {
+        const bool oui = deux_pas_conformes<decltype(noyau)>(source.plans, temoin);
+        std::memcpy(source.plans, copie, disposition::octets_copie);
+        return oui;
+    };
+    if (conforme(K{}))
+        source.par = calcul::noyau;
+    else if (!std::is_same_v<K, repli> && conforme(repli{}))
+        source.par = calcul::repli;
+    else {
+        source.par = calcul::rand;
+        source.par_rand = true;
+        return;
+    }
+    amorcer_correctifs(source.plans);
+    source.prises = 0;
+    source.calculees = debut_des_pas;
+}
+
+// The source of a file of nombre_lettres letters after srand(graine), in
+// memoire, for kernel K (else repli, else rand).
+template <typename K, typename repli = noyau_portable>
+source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres)
+{
+    replique_rand temoin;
+    source_lettres source = tirer_les_premieres(memoire, graine, nombre_lettres, temoin);
+    if (pour_les_pas(source))
+        prendre_la_replique<K, repli>(source, temoin);
+    return source;
+}
+
+// Computes a step more of the replica's values, after those waiting (fewer
+// than lettres_d_un_coup), first moving the history, with them, to the
+// front when the planes hold no step more.
+template <typename K>
+[[gnu::noinline]] void calculer(source_lettres& source)
+{
+    if (source.calculees > debut_des_pas) {
+        const std::size_t attente = source.calculees - source.prises;
+        garder_valeurs(source.plans, source.calculees, historique);
+        source.prises = debut_des_pas - attente;
+        source.calculees = debut_des_pas;
+    }
+    K::prolonger(source.plans + (source.calculees - debut_des_pas) / 64, valeurs_par_pas);
+    source.calculees += valeurs_par_pas;
+}
+
+// Makes more letters after those waiting (which may move to the front):
+// through rand, at least one while the file needs any; from the replica's
+// values, just enough for voulues to wait (at most lettres_d_un_coup), or
+// up to a lot when voulues is 0.
+template <typename K>
+[[gnu::noinline]] void recharger(source_lettres& source, std::size_t voulues = 0)
+{
+    if (source.fin + disposition::lot_lettres > disposition::en_cours) {
+        const std::size_t gardees = source.fin - source.debut;
+        std::memmove(source.lettres, source.lettres + source.debut, gardees);
+        source.debut = 0;
+        source.fin = gardees;
+    }
+    char* const lettres = source.lettres + source.fin;
+    if (source.par_rand) {
+        // Never a rand call past the file's last letter. A writer that asks
+        // for more letters than the file has is at fault: it must not spin.
+        if (source.a_tirer <= 0)
+            std::abort();
+        const auto nombre = static_cast<std::size_t>(std::min<std::int64_t>(
+            source.a_tirer, static_cast<std::int64_t>(disposition::lot_lettres)));
+        for (std::size_t i = 0; i < nombre; ++i)
+            lettres[i] = tirer_base();
+        source.fin += nombre;
+        source.a_tirer -= static_cast<std::int64_t>(nombre);
+        return;
+    }
+    if (source.prises == source.calculees)
+        calculer<K>(source);
+    const std::size_t attente = source.fin - source.debut;
+    const std::size_t nombre =
+        std::min(source.calculees - source.prises,
+                 voulues > attente ? voulues - attente : voulues == 0 ? disposition::lot_lettres : 0);
+    K::en_lettres(source.plans, source.prises, lettres, nombre);
+    source.prises += nombre;
+    source.fin += nombre;
+}
+
+template <typename K>
+[[gnu::noinline]] void attendre_lettres(source_lettres& source, std::size_t nombre)
+{
+    while (source.fin - source.debut < nombre)
+        recharger<K>(source);
+}
 
 // The next nombre letters of the file (at most lettres_d_un_coup), one after
-// the other, followed by debord_lettres bytes that may be read. They stay
-// there until the next call.
+// the other, followed by a vector that may be read. They stay there until
+// the next call.
+template <typename K>
 inline const char* lettres_suivantes(source_lettres& source, std::size_t nombre)
 {
     if (source.fin - source.debut < nombre)
-        attendre_lettres(source, nombre);
+        attendre_lettres<K>(source, nombre);
     const char* const lettres = source.lettres + source.debut;
     source.debut += nombre;
     return lettres;
+}
+
+// One run of any length: the letters waiting copied, then the replica's
+// values made letters straight where they go.
+template <typename K>
+[[gnu::noinline]] void placer_suite(source_lettres& source, char* destination, std::size_t longueur)
+{
+    while (longueur > 0) {
+        std::size_t fait;
+        if (source.debut < source.fin) {
+            fait = std::min(longueur, source.fin - source.debut);
+            // Mostly the few checked against rand: a copy of unknown size
+            // this small costs more than the letters.
+            if (fait <= lettres_verifiees)
+                __builtin_memcpy(destination, source.lettres + source.debut, lettres_verifiees);
+            else
+                __builtin_memcpy(destination, source.lettres + source.debut, fait);
+            source.debut += fait;
+        } else if (source.par_rand) {
+            recharger<K>(source);
+            continue;
+        } else {
+            if (source.prises == source.calculees)
+                calculer<K>(source);
+            fait = std::min(longueur, source.calculees - source.prises);
+            K::en_lettres(source.plans, source.prises, destination, fait);
+            source.prises += fait;
+        }
+        destination += fait;
+        longueur -= fait;
+    }
+}
+
+template <typename K>
+void placer_lettres(source_lettres& source, char* destination, std::size_t pas, std::size_t longueur,
+                    unsigned nombre);
+
+// Puts letters in place, whatever waits.
+template <typename K>
+[[gnu::noinline]] void placer_par_etapes(source_lettres& source, char* destination, std::size_t pas,
+                                         std::size_t longueur, unsigned nombre)
+{
+    if (nombre == 1)
+        return placer_suite<K>(source, destination, longueur);
+    const std::size_t total = longueur * nombre;
+    if (source.debut == source.fin && !source.par_rand) {
+        while (source.calculees - source.prises < total)
+            calculer<K>(source);
+        return placer_lettres<K>(source, destination, pas, longueur, nombre);
+    }
+    while (source.fin - source.debut < total)
+        recharger<K>(source, total);
+    for (unsigned r = 0; r < nombre; ++r, destination += pas, source.debut += longueur)
+        __builtin_memcpy(destination, source.lettres + source.debut, longueur);
 }
 
 // The next nombre * longueur letters of the file, in nombre runs of longueur
 // letters, to destination, destination + pas, and so on. With more than one
 // run, longueur is 16 or more and the letters at most lettres_d_un_coup.
 // Nothing is written past a run's letters but the last's, past which up to
-// debord_lettres bytes may be. Inline where the letters are made straight
-// from values computed already: for short runs, a call would cost as much as
-// the letters.
+// a vector may be. Inline where the letters are made straight from values
+// computed already: for short runs, a call would cost as much as the
+// letters.
+template <typename K>
 inline void placer_lettres(source_lettres& source, char* destination, std::size_t pas,
                            std::size_t longueur, unsigned nombre)
 {
     const std::size_t total = longueur * nombre;
-    // From bit planes, runs shorter than a vector are copied from letters
-    // made many at once where the stores need no shift, long enough before
-    // that the loads need not wait for those stores.
-    if (nombre > 1 && longueur < largeur_plans && source.largeur == largeur_plans) {
-        const char* const lettres = lettres_suivantes(source, total);
+    // Runs shorter than a word's letters are copied from letters made many
+    // at once where the stores need no shift, long enough before that the
+    // loads need not wait for those stores.
+    if (nombre > 1 && longueur < lettres_par_mot) {
+        const char* const lettres = lettres_suivantes<K>(source, total);
         for (unsigned r = 0; r < nombre; ++r)
             copier_suite(destination + r * pas, lettres + r * longueur, longueur);
         return;
     }
-    if (source.debut == source.fin && source.calculees - source.prises >= total &&
-        !source.par_rand) {
+    if (source.debut == source.fin && source.calculees - source.prises >= total && !source.par_rand) {
         if (nombre == 1)
-            en_lettres(source.valeurs, source.prises, destination, longueur, source.largeur);
+            K::en_lettres(source.plans, source.prises, destination, longueur);
         else
-            etaler_lettres(destination, pas, source.valeurs, source.prises, longueur, nombre,
-                           source.largeur, source.brouillon);
+            K::etaler(source.plans, source.prises, destination, pas, longueur, nombre, source.brouillon);
         source.prises += total;
         return;
     }
-    placer_par_etapes(source, destination, pas, longueur, nombre);
+    placer_par_etapes<K>(source, destination, pas, longueur, nombre);
 }

@@ -2,8 +2,14 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include "noyaux.hpp"
+
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <cstdint>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -66,4 +72,32 @@ inline std::string lire_fichier(const std::string& chemin)
 {
     std::ifstream entree(chemin, std::ios::binary);
     return {std::istreambuf_iterator<char>(entree), std::istreambuf_iterator<char>()};
+}
+
+// Memory for the writer, its start aligned as the writer aligns it, or not.
+struct memoire_ecrivain {
+    std::vector<unsigned char> octets;
+    explicit memoire_ecrivain(std::size_t taille) : octets(taille + 64) {}
+    unsigned char* alignee()
+    {
+        return octets.data() + (64 - reinterpret_cast<std::uintptr_t>(octets.data()) % 64);
+    }
+};
+
+// f(K{}) for each kernel K of the build that this processor runs, with its
+// name in every failure's trace; a note for each it can't.
+template <typename F>
+void pour_chaque_noyau(F&& f)
+{
+    for (std::size_t rang = 0; rang < nombre_noyaux; ++rang)
+        selon_noyau(rang, [&](auto noyau) {
+            using K = decltype(noyau);
+            if (!K::disponible()) {
+                std::cout << "[ NOTE ] kernel " << K::nom << " not tried: this processor lacks its instructions\n";
+                return true;
+            }
+            SCOPED_TRACE(std::string("kernel ") + K::nom);
+            f(noyau);
+            return true;
+        });
 }

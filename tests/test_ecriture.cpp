@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The writer, driven in-process on memory and device streams.
-#include "interne.hpp"
+#include "entetes.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
 #include "source_lettres.hpp"
-#include "vecteurs.hpp"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +24,10 @@
 
 namespace {
 
-// srand(graine), then the writer, told the seed graine_annoncee, with
-// vectors of largeur bytes, or 0 for the writer's own choice.
+// srand(graine), then the writer, told the seed graine_annoncee, with the
+// kernel of rang.
 std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq,
-                              unsigned graine_annoncee, std::size_t largeur = 0)
+                              unsigned graine_annoncee, std::size_t noyau = noyau_du_processeur())
 {
     std::srand(graine);
     const int fd = memfd_create("alea.seq", MFD_CLOEXEC);
@@ -36,8 +35,7 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     // At an odd address: the writer aligns its buffers within what it asked
     // for (AddressSanitizer sees any byte it uses past that).
     std::vector<unsigned char> memoire(taille_memoire() + 1);
-    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, graine_annoncee, memoire.data() + 1,
-                                 largeur == 0 ? largeur_maximale() : largeur));
+    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, graine_annoncee, memoire.data() + 1, noyau));
     std::string texte(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
     EXPECT_EQ(pread(fd, texte.data(), texte.size(), 0), static_cast<ssize_t>(texte.size()));
     EXPECT_EQ(fermer_sequences(fd, true), 0);
@@ -47,6 +45,27 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
 std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq)
 {
     return ecrire_en_memoire(graine, taille_seq, nb_seq, graine);
+}
+
+// The first nombre letters that rand gives after srand(graine): those of
+// any file for that seed, whatever its shape.
+std::string lettres_de_rand(unsigned graine, std::size_t nombre)
+{
+    std::srand(graine);
+    std::string lettres(nombre, '\0');
+    for (char& lettre : lettres)
+        lettre = "ACTG"[std::rand() & 3];
+    return lettres;
+}
+
+// The file of nb_seq records of taille_seq letters, from those letters.
+std::string fichier_de(const std::string& lettres, std::size_t taille_seq, std::size_t nb_seq)
+{
+    std::string texte;
+    texte.reserve(nb_seq * (taille_seq + 16));
+    for (std::size_t i = 0; i < nb_seq; ++i)
+        texte.append(">Seq").append(std::to_string(i)).append("\n").append(lettres, i * taille_seq, taille_seq) += '\n';
+    return texte;
 }
 
 // The value rand would give next if nothing had drawn since srand(graine).
@@ -83,45 +102,85 @@ TEST(Ecriture, LettresEtEntetesSuiventLeGenerateurDansLOrdreDuFichier)
     EXPECT_EQ(ecrire_en_memoire(1, 4, 3).size(), 33u);
 }
 
-TEST(Ecriture, ChaqueLimiteDeBlocFranchieDonneLeMemeFichier)
+// Every kernel this processor runs writes the file that rand gives, for
+// every shape: the seed's letters once, each shape's file from them.
+void memes_fichiers_de_chaque_noyau(unsigned graine, const std::vector<std::pair<std::size_t, std::size_t>>& formes)
+{
+    std::size_t plus_long = 0;
+    for (auto [taille_seq, nb_seq] : formes)
+        plus_long = std::max(plus_long, taille_seq * nb_seq);
+    const std::string lettres = lettres_de_rand(graine, plus_long);
+    for (auto [taille_seq, nb_seq] : formes) {
+        const std::string attendu = fichier_de(lettres, taille_seq, nb_seq);
+        for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang) {
+            if (!noyau_disponible(rang))
+                continue;
+            const std::string obtenu = ecrire_en_memoire(graine, static_cast<std::int32_t>(taille_seq),
+                                                         static_cast<std::int32_t>(nb_seq), graine, rang);
+            EXPECT_TRUE(memes_fichiers(obtenu, attendu))
+                << taille_seq << " x " << nb_seq << ", kernel " << nom_du_noyau(rang);
+        }
+    }
+}
+
+TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierAChaqueLimite)
 {
     // Where the file changes hands: after the letters checked against rand,
-    // after the replica's single steps, at every step of values, and where
+    // after the replica's single values, at every step of values, and where
     // a block of output ends inside a header (- 10), right after a line
     // (- 7), before a line feed (- 6) or inside letters. Records of each
     // length that changes how they are written (none, one copy, ten at a
-    // time in vectors of 16, 32 or 64, one by one), on both sides of it.
-    constexpr auto verifiees = static_cast<std::int32_t>(lettres_verifiees);
-    constexpr auto bloc = static_cast<std::int32_t>(taille_tampon);
-    constexpr auto lot = static_cast<std::int32_t>(taille_lot);
-    constexpr auto courtes = static_cast<std::int32_t>(lettres_courtes);
-    // Where the replica's values one at a time end, for bytes and for planes.
-    constexpr auto fin_pas_a_pas = static_cast<std::int32_t>(lettres_verifiees + debut_octets);
-    constexpr auto fin_plans =
-        static_cast<std::int32_t>(lettres_verifiees + debut_des_pas(largeur_plans));
-    const std::pair<std::int32_t, std::int32_t> formes[] = {
-        {1, 200},           {verifiees - 1, 1},    {verifiees - 1, 2},   {verifiees, 1},
-        {verifiees + 1, 1}, {fin_pas_a_pas - 1, 1}, {fin_pas_a_pas, 1},  {fin_pas_a_pas + 1, 3},
-        {fin_plans - 1, 1}, {fin_plans, 1},        {fin_plans + 1, 3},
-        {bloc - 10, 3},     {bloc - 7, 3},         {bloc - 6, 3},        {bloc - 1, 2},
-        {bloc, 2},          {bloc + 1, 2},         {3, 120000},          {100, 50000},
-        {16, 70000},        {17, 60000},           {31, 40000},          {32, 40000},
-        {33, 40000},        {63, 20000},           {64, 20000},          {65, 20000},
-        {courtes, 5000},    {courtes + 1, 5000},   {lot - 1, 150},       {lot + 1, 150},
-        // Ten records at a time, up to where their headers change width.
-        {2, 100001},        {9, 999},              {15, 10001},
-        {20'000'000, 1},
+    // time as vectors, from letters made together, one by one), on both
+    // sides of it, up to where their headers change width.
+    constexpr std::size_t verifiees = lettres_verifiees, fin_seules = lettres_verifiees + debut_des_pas;
+    constexpr std::size_t bloc = disposition::taille_bloc, courtes = disposition::lettres_courtes;
+    constexpr std::size_t lot = disposition::lot_lettres, pas = valeurs_par_pas;
+    std::vector<std::pair<std::size_t, std::size_t>> formes = {
+        {1, 200},       {verifiees - 1, 1}, {verifiees - 1, 2},  {verifiees, 1},  {verifiees + 1, 1},
+        {fin_seules - 1, 1}, {fin_seules, 1}, {fin_seules + 1, 3}, {pas + 1, 5},  {bloc - 10, 3},
+        {bloc - 7, 3},  {bloc - 6, 3},      {bloc - 1, 2},       {bloc, 2},       {bloc + 1, 2},
+        {3, 120000},    {100, 50000},       {16, 70000},         {17, 60000},     {31, 40000},
+        {32, 40000},    {33, 40000},        {63, 20000},         {64, 20000},     {65, 20000},
+        {courtes, 5000}, {courtes + 1, 5000}, {lot - 1, 150},    {lot + 1, 150},  {2, 100001},
+        {9, 999},       {15, 10001},        {20'000'000, 1},
     };
-    unsigned graine = 1765200000;
-    for (auto [taille_seq, nb_seq] : formes) {
-        ++graine;
-        const std::string attendu = fichier_attendu(graine, taille_seq, nb_seq);
-        // Every vector width, whether this processor holds it or not.
-        for (std::size_t largeur = 16; largeur <= 64; largeur *= 2)
-            EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(graine, taille_seq, nb_seq, graine, largeur),
-                                       attendu))
-                << taille_seq << " x " << nb_seq << ", width " << largeur;
-    }
+    memes_fichiers_de_chaque_noyau(1765200001, formes);
+}
+
+// Every length from de to a, each into the second step of the replica's
+// values.
+void memes_fichiers_pour_les_longueurs(unsigned graine, std::size_t de, std::size_t a)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> formes;
+    const std::size_t lettres = lettres_verifiees + debut_des_pas + valeurs_par_pas + 1000;
+    for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq)
+        formes.emplace_back(taille_seq, taille_seq == 0 ? 1000 : (lettres + taille_seq - 1) / taille_seq);
+    memes_fichiers_de_chaque_noyau(graine, formes);
+}
+
+TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierPourChaqueLongueurJusquA300)
+{
+    memes_fichiers_pour_les_longueurs(1765200002, 0, 300);
+}
+
+TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierPourChaqueLongueurDe301A600EtAutourDe4096Et8192)
+{
+    memes_fichiers_pour_les_longueurs(1765200003, 301, 600);
+    memes_fichiers_pour_les_longueurs(1765200004, 4096 - 8, 4096 + 8);
+    memes_fichiers_pour_les_longueurs(1765200005, 8192 - 8, 8192 + 8);
+}
+
+TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierQuandLesNumerosPrennentUnChiffre)
+{
+    // The headers' carries, 9 to 10, 99 to 100 and on to 999999 to 1000000,
+    // with records of each way of writing them.
+    std::vector<std::pair<std::size_t, std::size_t>> formes;
+    for (std::size_t puissance = 10; puissance <= 1'000'000; puissance *= 10)
+        for (std::size_t taille_seq : {0u, 1u, 16u, 17u})
+            if (puissance < 1'000'000 || taille_seq <= 1)
+                for (std::size_t nb_seq : {puissance - 1, puissance, puissance + 1})
+                    formes.emplace_back(taille_seq, nb_seq);
+    memes_fichiers_de_chaque_noyau(1765200006, formes);
 }
 
 TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
@@ -129,7 +188,7 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
     // The writer is told another seed than rand's: its replica disagrees from
     // the first value, so every letter must come from rand.
     for (auto [taille_seq, nb_seq] : {std::pair{1000, 300},
-                                      {static_cast<int>(taille_tampon) + 5, 2},
+                                      {static_cast<int>(disposition::taille_bloc) + 5, 2},
                                       {10, 30000},
                                       {100, 3000}})
         EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(4242, taille_seq, nb_seq, 4243),
@@ -137,33 +196,54 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
             << taille_seq << " x " << nb_seq;
 }
 
-TEST(Ecriture, UneVerificationRateeSeRabatSurPlusEtroitPuisSurRand)
+// A kernel whose steps are wrong: one value's bit 1 flipped in each.
+struct noyau_faux {
+    static constexpr const char* nom = "faux";
+    static bool disponible() { return true; }
+    static constexpr bool dizaines = false;
+    static void prolonger(std::uint64_t* plans, std::size_t nombre)
+    {
+        noyau_portable::prolonger(plans, nombre);
+        plans[disposition::mots_plan + debut_des_pas / 64] ^= 1;
+    }
+    static void en_lettres(const std::uint64_t* plans, std::size_t position, char* lettres, std::size_t nombre)
+    {
+        noyau_portable::en_lettres(plans, position, lettres, nombre);
+    }
+    static void etaler(const std::uint64_t* plans, std::size_t position, char* destination,
+                       std::size_t pas, std::size_t longueur, unsigned nombre, char* brouillon)
+    {
+        noyau_portable::etaler(plans, position, destination, pas, longueur, nombre, brouillon);
+    }
+};
+
+TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
 {
     if (!rand_de_glibc)
         GTEST_SKIP() << "this C library's rand is not the GNU one: the replica never takes over";
-    // With the history of the widths in fautes wrong, the check refuses
-    // them: the source takes the next narrower, at last rand, and its
-    // letters are rand's all the same.
-    struct cas {
-        unsigned fautes;
-        std::size_t largeur;
-        bool par_rand;
-    };
-    constexpr std::int64_t nombre = 150000;
-    const std::string attendu = fichier_attendu(77, static_cast<int>(nombre), 1).substr(6, nombre);
-    std::vector<unsigned char> memoire(taille_memoire() + 64);
-    auto* const alignee = memoire.data() + (64 - reinterpret_cast<std::uintptr_t>(memoire.data()) % 64);
-    for (const cas c : {cas{0, 64, false}, cas{64, 32, false}, cas{64 | 32, 16, false},
-                        cas{64 | 32 | 16, 16, true}}) {
+    // A kernel whose check fails gives way to the one it falls back on, and
+    // that one, failing too, to rand; the letters are rand's all the same.
+    constexpr std::size_t nombre = 150000;
+    const std::string attendu = lettres_de_rand(77, nombre);
+    memoire_ecrivain memoire(disposition::taille);
+    auto essayer = [&](auto noyau, auto repli, calcul voulu) {
+        using K = decltype(noyau);
+        using R = decltype(repli);
         std::srand(77);
-        source_lettres source = preparer_source(alignee, 77, nombre, 64, c.fautes);
-        EXPECT_EQ(source.largeur, c.largeur) << "faults " << c.fautes;
-        EXPECT_EQ(source.par_rand, c.par_rand) << "faults " << c.fautes;
-        std::string lettres(nombre + debord_lettres, '\0');
-        for (std::int64_t fait = 0; fait < nombre; fait += 1000)
-            placer_lettres(source, lettres.data() + fait, 0, 1000, 1);
-        EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu)) << "faults " << c.fautes;
-    }
+        source_lettres source = preparer_source<K, R>(memoire.alignee(), 77, nombre);
+        EXPECT_EQ(source.par, voulu) << K::nom << " falling back on " << R::nom;
+        std::string lettres(nombre + disposition::debord_vecteur, '\0');
+        for (std::size_t fait = 0; fait < nombre; fait += 1000) {
+            if (source.par == calcul::repli)
+                placer_lettres<R>(source, lettres.data() + fait, 0, 1000, 1);
+            else
+                placer_lettres<K>(source, lettres.data() + fait, 0, 1000, 1);
+        }
+        EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu)) << K::nom << " falling back on " << R::nom;
+    };
+    pour_chaque_noyau([&](auto noyau) { essayer(noyau, noyau_portable{}, calcul::noyau); });
+    essayer(noyau_faux{}, noyau_portable{}, calcul::repli);
+    essayer(noyau_faux{}, noyau_faux{}, calcul::rand);
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
@@ -178,15 +258,16 @@ TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
         const int suivant = std::rand();
         EXPECT_EQ(suivant, premier_tirage(99)) << "rand was called";
     }
-    // Headers alone, through every width up to seven digits.
+    // Headers alone, up to seven digits.
     EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(99, 0, 1'000'001), fichier_attendu(99, 0, 1'000'001)));
 }
 
 TEST(Ecriture, LesGabaritsDEntetesVontJusquAuDernierNumero)
 {
-    // Ten records from each, to the last a 32-bit count can number.
+    // Ten records from each, to the last a file can number, and on to the
+    // largest q.
     for (std::uint32_t dizaine : {0u, 1u, 9u, 10u, 99u, 100u, 12345678u, 99999999u, 100000000u,
-                                  214748364u}) {
+                                  214748364u, 999999999u, 1000000000u, UINT32_MAX}) {
         const gabarit g = gabarit_de(dizaine);
         const std::string attendu = "\n>Seq" + (dizaine > 0 ? std::to_string(dizaine) : "") + "0\n";
         ASSERT_LE(attendu.size(), sizeof g.texte);
@@ -204,7 +285,7 @@ TEST(Ecriture, SArreteALaPremiereEcritureRatee)
         std::srand(5);
         std::vector<unsigned char> memoire(taille_memoire());
         const bool ecrit =
-            ecrire_sequences(fd, INT32_MAX, INT32_MAX, 5, memoire.data(), largeur_maximale());
+            ecrire_sequences(fd, INT32_MAX, INT32_MAX, 5, memoire.data(), noyau_du_processeur());
         const bool plein = errno == ENOSPC;
         _exit(fd >= 0 && !ecrit && plein && fermer_sequences(fd, ecrit) == 255 ? 0 : 1);
     }
@@ -225,14 +306,32 @@ TEST(Ecriture, DemanderPlusDeLettresQueLeFichierNEnAArreteLeProcessus)
 {
     // Drawn through rand, a file of 10 letters has no eleventh: a writer
     // asking for it is at fault, and must not spin.
-    std::vector<unsigned char> memoire(taille_memoire() + 64);
-    auto* const alignee = memoire.data() + (64 - reinterpret_cast<std::uintptr_t>(memoire.data()) % 64);
+    memoire_ecrivain memoire(disposition::taille);
     EXPECT_DEATH(
         {
-            source_lettres source = preparer_source(alignee, 7, 10, 64);
-            lettres_suivantes(source, 11);
+            source_lettres source = preparer_source<noyau_portable>(memoire.alignee(), 7, 10);
+            lettres_suivantes<noyau_portable>(source, 11);
         },
         "");
+}
+
+TEST(Ecriture, UnNoyauAbsentOuQueLeProcesseurNaPasEstRefuse)
+{
+    // Chosen where it is asked for: nothing is written, not even a header.
+    std::vector<unsigned char> memoire(taille_memoire());
+    for (std::size_t rang = 0; rang <= nombre_de_noyaux(); ++rang) {
+        if (rang < nombre_de_noyaux() && noyau_disponible(rang))
+            continue;
+        const int fd = memfd_create("alea.seq", MFD_CLOEXEC);
+        errno = 0;
+        EXPECT_FALSE(ecrire_sequences(fd, 10, 3, 1, memoire.data(), rang)) << rang;
+        EXPECT_EQ(errno, EINVAL);
+        EXPECT_EQ(lseek(fd, 0, SEEK_END), 0);
+        close(fd);
+    }
+    EXPECT_EQ(nom_du_noyau(nombre_de_noyaux()), nullptr);
+    EXPECT_EQ(noyau_nomme("aucun"), nombre_de_noyaux());
+    EXPECT_EQ(noyau_nomme(nom_du_noyau(noyau_du_processeur())), noyau_du_processeur());
 }
 
 TEST(Fermeture, DonneZeroSeulementQuandToutEstEcritEtFerme)

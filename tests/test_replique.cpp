@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Our replica of rand, against the C library's rand of this process.
 #include "outils.hpp"
+#include "plans.hpp"
 #include "replique.hpp"
 #include "source_lettres.hpp"
-#include "interne.hpp"
-#include "vecteurs.hpp"
 
 #include <gtest/gtest.h>
 
@@ -44,52 +43,53 @@ TEST(Replique, DonneLesValeursDeRandPourToutesLesGraines)
     }
 }
 
-TEST(Replique, LesVecteursSuiventLaRepliqueEtSontVerifies)
+TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
 {
-    // From the replica's history, two steps on vectors agree with it at
-    // every width, whatever the seed; with one value of the history wrong,
-    // they do not.
-    std::vector<std::uint8_t> memoire(taille_memoire_source() + 64);
-    std::uint8_t* const valeurs = memoire.data() + (64 - reinterpret_cast<std::uintptr_t>(memoire.data()) % 64);
-    for (std::size_t largeur = 16; largeur <= 64; largeur *= 2) {
+    // From the replica's history, each kernel's steps give the replica's
+    // values, which its check sees, and a history with one value wrong is
+    // refused. Its letters from any position, one run or many, are those of
+    // the replica's values, and nothing is written past a run.
+    memoire_ecrivain memoire(disposition::taille);
+    auto* const plans = reinterpret_cast<std::uint64_t*>(memoire.alignee() + disposition::plans);
+    char* const brouillon = reinterpret_cast<char*>(memoire.alignee() + disposition::brouillon);
+    pour_chaque_noyau([&](auto noyau) {
+        using K = decltype(noyau);
         for (std::uint32_t graine : {1u, 2147483648u, 1765200000u}) {
             for (const bool faute : {false, true}) {
                 replique_rand replique = semer_replique(graine);
-                const std::size_t debut = debut_des_pas(largeur);
-                poser_valeurs(valeurs, debut, replique, largeur);
-                // The last value's bit 2, in its byte or in its plane.
-                if (faute && largeur == largeur_plans)
-                    valeurs[2 * octets_plan + debut / 8 - 1] ^= 0x80;
-                else if (faute)
-                    valeurs[debut - 1] ^= 4;
-                // The correction terms well past the values (of either kind).
-                EXPECT_EQ(deux_pas_conformes(valeurs, valeurs + taille_memoire_source() / 2, replique,
-                                             largeur),
-                          !faute)
-                    << "width " << largeur << ", seed " << graine << (faute ? ", one value wrong" : "");
+                poser_valeurs(plans, debut_des_pas, replique);
+                // The last value's bit 2.
+                if (faute)
+                    plans[2 * disposition::mots_plan + debut_des_pas / 64 - 1] ^= std::uint64_t{1} << 63;
+                EXPECT_EQ(deux_pas_conformes<K>(plans, replique), !faute)
+                    << "seed " << graine << (faute ? ", one value wrong" : "");
             }
         }
-    }
-}
-
-TEST(Replique, LesLettresDesPlansSontCellesDesValeurs)
-{
-    // Every way to make letters from bit planes, from any position, against
-    // the replica's values one at a time.
-    constexpr std::size_t nombre = 3 * valeurs_par_bloc;
-    std::vector<std::uint8_t> plans(plans_par_bloc * octets_plan);
-    replique_rand replique = semer_replique(1765200000u);
-    replique_rand temoin = replique;
-    poser_valeurs(plans.data(), nombre, replique, largeur_plans);
-    std::string attendu;
-    for (std::size_t i = 0; i < nombre; ++i)
-        attendu += bases[avancer_replique(temoin) >> 1 & 3];
-    for (const bool processeur : {true, false}) {
-        for (std::size_t position : {0u, 1u, 63u, 64u, 511u, 700u}) {
-            std::string lettres(nombre + 64, '\0');
-            plans_en_lettres(plans.data(), position, lettres.data(), nombre - position - 64, processeur);
-            EXPECT_EQ(lettres.substr(0, nombre - position - 64), attendu.substr(position, nombre - position - 64))
-                << "from " << position << (processeur ? "" : ", baseline");
+        // A step from a history, and the letters of all those values.
+        replique_rand replique = semer_replique(1765200000u), temoin = replique;
+        poser_valeurs(plans, debut_des_pas, replique);
+        std::string attendu;
+        for (std::size_t i = 0; i < debut_des_pas + valeurs_par_pas; ++i)
+            attendu += bases[avancer_replique(temoin) >> 1 & 3];
+        amorcer_correctifs(plans);
+        K::prolonger(plans, valeurs_par_pas);
+        const std::size_t dernier = debut_des_pas + valeurs_par_pas - 64;
+        for (std::size_t position : {std::size_t{0}, std::size_t{1}, std::size_t{63}, std::size_t{64},
+                                     std::size_t{511}, debut_des_pas - 1, debut_des_pas + 700}) {
+            std::string lettres(4096 + 64, '\0');
+            const std::size_t nombre = std::min<std::size_t>(4096, dernier - position);
+            K::en_lettres(plans, position, lettres.data(), nombre);
+            EXPECT_EQ(lettres.substr(0, nombre), attendu.substr(position, nombre)) << "from " << position;
         }
-    }
+        for (std::size_t longueur : {16u, 17u, 63u, 64u, 100u, 256u}) {
+            const auto nombre = static_cast<unsigned>(std::min<std::size_t>(10, 4096 / longueur));
+            const std::size_t pas = longueur + 3, position = debut_des_pas + 9;
+            std::string runs(nombre * pas, '-');
+            K::etaler(plans, position, runs.data(), pas, longueur, nombre, brouillon);
+            std::string voulu;
+            for (unsigned r = 0; r < nombre; ++r)
+                voulu += attendu.substr(position + r * longueur, longueur) + "---";
+            EXPECT_EQ(runs, voulu) << nombre << " runs of " << longueur;
+        }
+    });
 }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The benchmark's writer at a chosen vector width: the same letters as
+// The benchmark's writer with a chosen kernel: the same letters as
 // brasse_adn, sent to /dev/null, so that only the tool's own work is timed.
-// Prints the writer's time in milliseconds.
-// brasse_adn_largeur largeur taille_seq nb_seq
+// Prints the writer's time in milliseconds; with the one argument "noyaux",
+// the names of the kernels this processor runs, one a line.
+// brasse_adn_noyau kernel taille_seq nb_seq
 #include "sequences.hpp"
-#include "vecteurs.hpp"
 
 #include <fcntl.h>
 
@@ -13,17 +13,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && std::string(argv[1]) == "noyaux") {
+        for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang)
+            if (noyau_disponible(rang))
+                std::printf("%s\n", nom_du_noyau(rang));
+        return 0;
+    }
     if (argc != 4)
         return 1;
-    const auto largeur = static_cast<std::size_t>(std::strtoul(argv[1], nullptr, 10));
-    if (largeur != 16 && largeur != 32 && largeur != 64)
+    const std::size_t noyau = noyau_nomme(argv[1]);
+    if (noyau == nombre_de_noyaux()) {
+        std::fprintf(stderr, "no kernel is named %s; there are:", argv[1]);
+        for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang)
+            std::fprintf(stderr, " %s", nom_du_noyau(rang));
+        std::fprintf(stderr, "\n");
         return 1;
-    if (largeur > largeur_maximale()) {
-        std::fprintf(stderr, "this processor holds no %zu-byte vectors: they would be split\n", largeur);
+    }
+    if (!noyau_disponible(noyau)) {
+        std::fprintf(stderr, "this processor does not run the kernel %s\n", argv[1]);
         return 2;
     }
     const auto taille_seq = static_cast<std::int32_t>(std::strtoll(argv[2], nullptr, 10));
@@ -35,7 +47,7 @@ int main(int argc, char* argv[])
         return 255;
     std::vector<unsigned char> memoire(taille_memoire());
     const auto debut = std::chrono::steady_clock::now();
-    const bool ecrit = ecrire_sequences(fd, taille_seq, nb_seq, graine, memoire.data(), largeur);
+    const bool ecrit = ecrire_sequences(fd, taille_seq, nb_seq, graine, memoire.data(), noyau);
     const int statut = fermer_sequences(fd, ecrit);
     const std::chrono::duration<double, std::milli> duree = std::chrono::steady_clock::now() - debut;
     std::printf("%.2f\n", duree.count());

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "entetes.hpp"
+
+#include <cstring>
+
+namespace {
+
+// 1 at byte position, 0 elsewhere. (Given back through a reference:
+// returned, a vector would change the calling convention on 32-bit x86
+// without SSE.)
+void un_a(entete& un, std::size_t position)
+{
+    un = entete{};
+    un[position] = 1;
+}
+
+} // namespace
+
+gabarit gabarit_de(std::uint32_t dizaine)
+{
+    gabarit g{};
+    std::memcpy(g.texte, debut_entete, sizeof debut_entete - 1);
+    std::size_t n = sizeof debut_entete - 1;
+    char chiffres[chiffres_q_max];
+    std::size_t k = 0;
+    for (; dizaine > 0; dizaine /= 10)
+        chiffres[k++] = static_cast<char>('0' + dizaine % 10);
+    while (k > 0)
+        g.texte[n++] = chiffres[--k];
+    g.texte[n++] = '0';
+    g.texte[n++] = '\n';
+    g.longueur = n;
+    return g;
+}
+
+void refaire_entetes(entetes& h, std::uint32_t dizaine)
+{
+    const gabarit g = gabarit_de(dizaine);
+    std::memcpy(&h.e, g.texte, sizeof h.e);
+    h.longueur = g.longueur;
+    un_a(h.un, chiffre_du_record(g.longueur));
+    un_a(h.dix, chiffre_des_dizaines(g.longueur));
+    un_a(h.retenue, chiffre_des_centaines(g.longueur));
+    h.retenue -= 9 * h.dix;
+    h.dizaine = dizaine;
+}
+
+void preparer_dizaine(dizaine_en_vecteurs& d, std::uint32_t dizaine, std::size_t taille)
+{
+    const gabarit g = gabarit_de(dizaine);
+    std::memset(&d, 0, sizeof d);
+    d.longueur = 10 * (g.longueur + taille);
+    d.vecteurs = static_cast<unsigned>((d.longueur + 63) / 64);
+    d.dizaine = dizaine;
+    for (unsigned r = 0; r < 10; ++r) {
+        const std::size_t debut = r * (g.longueur + taille);
+        std::memcpy(d.texte + debut, g.texte, g.longueur);
+        d.texte[debut + chiffre_du_record(g.longueur)] = static_cast<unsigned char>('0' + r);
+        for (std::size_t k = debut + g.longueur; k < debut + g.longueur + taille; ++k)
+            d.lettres[k / 64] |= std::uint64_t{1} << k % 64;
+        // By ajout, one more at q's last digit; by retenue, that digit goes
+        // from 9 to 0 and the one before gets one more. (Where q has no such
+        // digit, the ten after needs a new text.)
+        if (dizaine > 0)
+            d.dix[debut + chiffre_des_dizaines(g.longueur)] = 1;
+        if (dizaine >= 10) {
+            d.retenue[debut + chiffre_des_centaines(g.longueur)] = 1;
+            d.retenue[debut + chiffre_des_dizaines(g.longueur)] = static_cast<unsigned char>(-9);
+        }
+    }
+}

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+// The header lines of the records, ten at a time: their text, where their
+// digits are, and how the headers of the next ten follow, for both ways of
+// writing ten records (in a register, record by record, and as whole
+// vectors).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The headers of records 10 q to 10 q + 9 share one text: "\n>Seq", the
+// digits of q (none for q = 0), the record's last digit, "\n". The line
+// feed in front ends the record before (the first record's goes to a byte
+// before the block's start).
+inline constexpr char debut_entete[] = "\n>Seq";
+inline constexpr std::size_t chiffres_q_max = 10;  // those of 4294967295
+struct gabarit {
+    char texte[sizeof debut_entete - 1 + chiffres_q_max + 2];
+    std::size_t longueur;
+};
+gabarit gabarit_de(std::uint32_t dizaine);
+
+// The header's length for ten records from q: computed as gabarit_de does.
+constexpr std::size_t longueur_entete(std::uint32_t dizaine)
+{
+    std::size_t chiffres = 0;
+    for (; dizaine > 0; dizaine /= 10)
+        ++chiffres;
+    return sizeof debut_entete - 1 + chiffres + 2;
+}
+
+// Where a header's digits are, from its length: the record's own last
+// digit, q's last digit, and the one before it.
+constexpr std::size_t chiffre_du_record(std::size_t longueur) { return longueur - 2; }
+constexpr std::size_t chiffre_des_dizaines(std::size_t longueur) { return longueur - 3; }
+constexpr std::size_t chiffre_des_centaines(std::size_t longueur) { return longueur - 4; }
+
+// How the headers of the ten records after q's follow from q's: one more at
+// q's last digit; when that digit goes from 9 to 0, one more at the digit
+// before and ten less at it; or a new text, when q + 1 has one digit more
+// than q (q = 0 has no digit of its own), or a carry goes past q's last two.
+enum class suite { ajout, retenue, nouveau_texte };
+constexpr suite suite_de(std::uint32_t dizaine)
+{
+    if (dizaine % 10 != 9)
+        return dizaine > 0 ? suite::ajout : suite::nouveau_texte;
+    return dizaine % 100 != 99 && dizaine >= 10 ? suite::retenue : suite::nouveau_texte;
+}
+
+// For a ten that follows by ajout or by retenue: whether by retenue.
+constexpr bool par_retenue(std::uint32_t dizaine)
+{
+    return dizaine % 10 == 9;
+}
+
+// How many tens, from q's on, come before one needs a new text, that one
+// included: those of the same text.
+constexpr std::uint32_t dizaines_du_texte(std::uint32_t dizaine)
+{
+    return dizaine == 0 ? 1 : dizaine < 10 ? 10 - dizaine : 100 - dizaine % 100;
+}
+
+// dizaines_du_texte says what suite_de says, ten after ten.
+constexpr bool meme_regle(std::uint32_t de, std::uint32_t a)
+{
+    for (std::uint32_t q = de; q < a; ++q) {
+        const std::uint32_t n = dizaines_du_texte(q);
+        for (std::uint32_t t = 0; t < n; ++t)
+            if ((suite_de(q + t) == suite::nouveau_texte) != (t == n - 1))
+                return false;
+    }
+    return true;
+}
+static_assert(meme_regle(0, 1100) && meme_regle(99990, 100110), "one rule for the headers");
+
+// The records' headers as a register holds them: the 16 bytes of the
+// longest header the writer makes, of which those past its length are
+// overwritten by what follows.
+using entete = unsigned char __attribute__((vector_size(16)));
+static_assert(longueur_entete((INT32_MAX - 1) / 10) <= sizeof(entete),
+              "the last header of a file fits the register");
+
+// The headers of the current ten records, and what goes from one record's
+// to the next's, and to the next ten's by ajout or retenue.
+struct entetes {
+    entete e;  // record 10 q's
+    entete un;
+    entete dix;
+    entete retenue;
+    std::size_t longueur;  // with the line feed in front
+    std::uint32_t dizaine;  // q
+};
+
+// The headers of ten records from q, their text made anew.
+void refaire_entetes(entetes& h, std::uint32_t dizaine);
+
+// From the headers of ten records to the next ten's. Made anew when the
+// text changes: bytes just stored one by one, then read as a whole, stall
+// the processor, rarely enough there.
+[[gnu::always_inline]] inline void dizaine_suivante(entetes& h)
+{
+    switch (suite_de(h.dizaine)) {
+    case suite::ajout:
+        h.e += h.dix;
+        break;
+    case suite::retenue:
+        h.e += h.retenue;
+        break;
+    case suite::nouveau_texte:
+        return refaire_entetes(h, h.dizaine + 1);
+    }
+    ++h.dizaine;
+}
+
+// Records of at most this many letters take them in one copy of as many
+// bytes, or, ten at a time, as vectors.
+inline constexpr std::size_t lettres_en_une_copie = 16;
+
+// Ten such records as whole vectors of 64 bytes: their text, the letters'
+// places empty; what going to the next ten adds to it, by ajout (dix) or by
+// retenue; and, bit i of lettres[j], whether byte i of vector j is a letter.
+inline constexpr std::size_t vecteurs_dizaine = 5;
+struct dizaine_en_vecteurs {
+    alignas(64) unsigned char texte[vecteurs_dizaine * 64];
+    alignas(64) unsigned char dix[vecteurs_dizaine * 64];
+    alignas(64) unsigned char retenue[vecteurs_dizaine * 64];
+    std::uint64_t lettres[vecteurs_dizaine];
+    unsigned vecteurs;      // those the ten records take
+    std::size_t longueur;   // the ten records' bytes
+    std::uint32_t dizaine;  // q
+};
+static_assert(10 * (longueur_entete((INT32_MAX - 1) / 10) + lettres_en_une_copie) <=
+                  sizeof dizaine_en_vecteurs::texte,
+              "ten records of the longest header fit the vectors");
+
+// The ten records from q, of taille letters (at most lettres_en_une_copie),
+// as vectors.
+void preparer_dizaine(dizaine_en_vecteurs& d, std::uint32_t dizaine, std::size_t taille);

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+// What the kernels share. A kernel is one way of computing the generator's
+// values on bit planes and their letters, on one instruction set, in a file
+// of its own (noyau_*.hpp), as a struct with:
+// - nom, its name, and disponible(), whether this processor runs it;
+// - prolonger(plans, nombre): values [debut_des_pas, debut_des_pas + nombre)
+//   of the planes from plans on, from the historique values before them,
+//   with their correction terms; nombre a multiple of valeurs_par_bloc;
+// - en_lettres(plans, position, lettres, nombre): lettres[i] is the letter
+//   of value position + i, for i < nombre; up to 63 letters more may be
+//   written, and the bits of values up to 64 past the last read;
+// - etaler(plans, position, destination, pas, longueur, nombre, brouillon):
+//   the letters of nombre runs of longueur values (16 to lettres_courtes,
+//   disposition::lettres_d_un_coup in all), one after the other from
+//   position, to destination, destination + pas, and so on, nothing written
+//   past a run's letters; brouillon is disposition::brouillon;
+// - dizaines: whether it writes ten records of at most 16 letters as whole
+//   vectors, with ecrire_dizaines(ici, lettres, nombre, d): nombre times ten
+//   records from d's on, each ten after the ones before from ici, their
+//   letters one after the other from lettres, moving d on by as many; none
+//   of the tens but the last may need a new text (entetes.hpp).
+// noyaux.hpp lists them and chooses one.
+#pragma once
+
+#include "disposition.hpp"
+#include "plans.hpp"
+
+#include <cstddef>
+#include <cstdint>
+
+// Word w of plane k.
+inline std::uint64_t mot_de(const std::uint64_t* plans, unsigned k, std::size_t w)
+{
+    return plans[k * disposition::mots_plan + w];
+}
+
+// The 64 bits of plane k from value n on; those past the last computed are
+// whatever the planes hold.
+inline std::uint64_t bits_de(const std::uint64_t* plans, unsigned k, std::size_t n)
+{
+    const std::size_t w = n / 64;
+    const unsigned s = n % 64;
+    const std::uint64_t bas = mot_de(plans, k, w);
+    return s == 0 ? bas : bas >> s | mot_de(plans, k, w + 1) << (64 - s);
+}
+
+// A block of one plane, 512 values, as one vector: where the processor's
+// registers are narrower, the compiler splits it.
+using bloc = std::uint64_t __attribute__((vector_size(valeurs_par_bloc / 8)));
+
+// With P(x) = x^31 - x^28 - 1, the recurrence's polynomial, and m a power of
+// two: P(x)^m = P(x^m) mod 2, and A = B mod 2 implies A^2 = B^2 mod 4 and
+// A^4 = B^4 mod 8. So P(x^m)^2 = P(x)^(2m) mod 4 and P(x^m)^4 = P(x)^(4m)
+// mod 8, multiples of P: both annihilate r, modulo 4 and 8. Hence, with
+//   c[n] = (P(x^m)^2 r)[n - 62m]
+//        = r[n] - 2 r[n-3m] + r[n-6m] - 2 r[n-31m] + 2 r[n-34m] + r[n-62m],
+// c is 0 mod 4, and since P(x^m)^2 c = 0 mod 8, c/4 mod 2 follows
+// P(x^m)^2 = x^62m + x^56m + 1 mod 2. Modulo 8:
+//   c[n] = c[n-6m] + c[n-62m]
+//   r[n] = c[n] + 2 (r[n-3m] + r[n-31m] - r[n-34m]) - r[n-6m] - r[n-62m]
+// With m = 512 every lag is a whole number of blocks: a block of each plane
+// is computed at once, the sums and differences modulo 8 as adders of bits,
+// and each load reads back exactly one earlier store (a load straddling two
+// recent stores stalls).
+inline constexpr std::size_t court = retard_court, long_ = retard_long;
+inline constexpr std::size_t court_long = court + long_, deux_courts = 2 * court,
+                             deux_longs = 2 * long_;
+static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is the history");
+
+// Plane k of the block retard blocks before p.
+[[gnu::always_inline]] inline void lire(bloc& v, const unsigned char* p, std::size_t retard, unsigned k)
+{
+    __builtin_memcpy(&v, p - retard * sizeof(bloc) + k * disposition::octets_plan, sizeof v);
+}
+
+// The recurrence, for a kernel's prolonger: inlined there, built with its
+// instructions.
+[[gnu::always_inline]] inline void prolonger_plans(std::uint64_t* plans, std::size_t nombre)
+{
+    auto* const octets = reinterpret_cast<unsigned char*>(plans);
+    const unsigned char* const fin = octets + (debut_des_pas + nombre) / 8;
+    for (unsigned char* p = octets + debut_des_pas / 8; p < fin; p += sizeof(bloc)) {
+        // Hides that one step's loads are earlier steps' stores: seeing it,
+        // the compiler carries blocks from step to step in registers, more
+        // than there are.
+        __asm__("" : "+r"(p));
+        bloc a0, a1, b0, b1, d0, d1, e0, e1, e2, ec, f0, f1, f2, fc;
+        lire(a0, p, court, 0), lire(a1, p, court, 1);
+        lire(b0, p, long_, 0), lire(b1, p, long_, 1);
+        lire(d0, p, court_long, 0), lire(d1, p, court_long, 1);
+        lire(e0, p, deux_courts, 0), lire(e1, p, deux_courts, 1), lire(e2, p, deux_courts, 2);
+        lire(ec, p, deux_courts, 3);
+        lire(f0, p, deux_longs, 0), lire(f1, p, deux_longs, 1), lire(f2, p, deux_longs, 2);
+        lire(fc, p, deux_longs, 3);
+        // x = r[n-3m] + r[n-31m] - r[n-34m], mod 4.
+        const bloc x0 = a0 ^ b0 ^ d0;
+        const bloc x1 = a1 ^ b1 ^ (a0 & b0) ^ d1 ^ (~(a0 ^ b0) & d0);
+        // y = 2 x + c, mod 8, where c is 0 or 4.
+        const bloc c = ec ^ fc;
+        const bloc y2 = x1 ^ c;
+        // z = r[n-6m] + r[n-62m], mod 8.
+        const bloc z0 = e0 ^ f0, k0 = e0 & f0;
+        const bloc z1 = e1 ^ f1 ^ k0;
+        const bloc k1 = (e1 & f1) | (k0 & (e1 ^ f1));
+        const bloc z2 = e2 ^ f2 ^ k1;
+        // r = y - z, mod 8; y's bit 0 is 0, its bit 1 is x0.
+        const bloc r1 = x0 ^ z1 ^ z0;
+        const bloc emprunt = (~x0 & (z1 | z0)) | (z1 & z0);
+        const bloc r2 = y2 ^ z2 ^ emprunt;
+        const bloc sortie[plans_par_bloc] = {z0, r1, r2, c};
+        for (unsigned k = 0; k < plans_par_bloc; ++k)
+            __builtin_memcpy(p + k * disposition::octets_plan, &sortie[k], sizeof(bloc));
+    }
+}
+
+// Letters from masks of value bits 1 (m1) and 2 (m2), all ones or all
+// zeros in each byte, without a table: A, plus C - A where m1, plus T - A
+// or G - C where m2. (A | (C - A) is A + (C - A): C - A falls in A's zero
+// bits.)
+inline constexpr unsigned char de_a_c = bases[1] - bases[0], de_a_t = bases[2] - bases[0],
+                               de_c_g = bases[3] - bases[1];
+static_assert(bases[1] > bases[0] && bases[2] > bases[0] && bases[3] > bases[1] &&
+                  (bases[0] & de_a_c) == 0,
+              "the letters as this arithmetic makes them");
+// (Through references: a vector wider than the baseline's registers, passed
+// by value, would change the calling convention.)
+template <typename octets>
+[[gnu::always_inline]] inline void lettres_des_masques(octets& lettres, const octets& m1, const octets& m2)
+{
+    lettres = (bases[0] | (m1 & de_a_c)) + (m2 & (de_a_t ^ (m1 & (de_a_t ^ de_c_g))));
+}
+
+// A copy of a run of 16 to 256 letters, in vectors of the widest size no
+// longer than it, or in whole vectors, the last ending with it: nothing is
+// written past it.
+template <std::size_t octets>
+[[gnu::always_inline]] inline void copier_par(char* destination, const char* lettres,
+                                              std::size_t longueur)
+{
+    for (std::size_t k = 0; k + octets < longueur; k += octets)
+        __builtin_memcpy(destination + k, lettres + k, octets);
+    __builtin_memcpy(destination + longueur - octets, lettres + longueur - octets, octets);
+}
+
+[[gnu::always_inline]] inline void copier_suite(char* destination, const char* lettres,
+                                                std::size_t longueur)
+{
+    if (longueur <= 32)
+        return copier_par<16>(destination, lettres, longueur);
+    if (longueur <= 64)
+        return copier_par<32>(destination, lettres, longueur);
+    copier_par<64>(destination, lettres, longueur);
+}
+
+// The runs of a kernel's etaler, for it to inline and build with its
+// instructions: all made at once where the stores need no shift, then each
+// copied where it goes.
+template <typename K>
+[[gnu::always_inline]] inline void etaler_plans(const std::uint64_t* plans, std::size_t position,
+                                                char* destination, std::size_t pas, std::size_t longueur,
+                                                unsigned nombre, char* brouillon)
+{
+    K::en_lettres(plans, position, brouillon, longueur * nombre);
+    for (unsigned r = 0; r < nombre; ++r, destination += pas)
+        copier_suite(destination, brouillon + r * longueur, longueur);
+}

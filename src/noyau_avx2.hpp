@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+// The kernel of x86 processors with AVX2: the bit planes' blocks in two
+// 32-byte registers, and 32 letters a register.
+#pragma once
+
+#include "noyau.hpp"
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+struct noyau_avx2 {
+    static constexpr const char* nom = "avx2";
+    static bool disponible() { return __builtin_cpu_supports("avx2"); }
+    static constexpr bool dizaines = false;
+
+    [[gnu::target("avx2"), gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
+    {
+        prolonger_plans(plans, nombre);
+    }
+
+    using octets = unsigned char __attribute__((vector_size(32)));
+
+    // The masks of 32 values from a word of 64 values' bits, its bytes in
+    // each 64 bits of x: each value's byte takes the byte that holds its bit
+    // (a byte shuffle within each half of the register), then its bit is
+    // picked out.
+    template <unsigned moitie>
+    [[gnu::target("avx2"), gnu::always_inline]] static octets masques(__m256i x)
+    {
+        constexpr char o = 4 * moitie;
+        const __m256i octet_du_bit =
+            _mm256_setr_epi8(o, o, o, o, o, o, o, o, o + 1, o + 1, o + 1, o + 1, o + 1, o + 1, o + 1, o + 1,
+                             o + 2, o + 2, o + 2, o + 2, o + 2, o + 2, o + 2, o + 2, o + 3, o + 3, o + 3,
+                             o + 3, o + 3, o + 3, o + 3, o + 3);
+        const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201u));
+        const __m256i octets_des_bits = _mm256_shuffle_epi8(x, octet_du_bit);
+        return reinterpret_cast<octets>(_mm256_cmpeq_epi8(_mm256_and_si256(octets_des_bits, bit), bit));
+    }
+
+    template <unsigned moitie>
+    [[gnu::target("avx2"), gnu::always_inline]] static void trente_deux(char* lettres, __m256i x1, __m256i x2)
+    {
+        const octets m1 = masques<moitie>(x1), m2 = masques<moitie>(x2);
+        octets l;
+        lettres_des_masques(l, m1, m2);
+        __builtin_memcpy(lettres + 32 * moitie, &l, sizeof l);
+    }
+
+    [[gnu::target("avx2"), gnu::noinline]] static void en_lettres(const std::uint64_t* plans,
+                                                                 std::size_t position, char* lettres,
+                                                                 std::size_t nombre)
+    {
+        for (std::size_t i = 0; i < nombre; i += 64) {
+            const auto b1 = static_cast<long long>(bits_de(plans, 1, position + i));
+            const auto b2 = static_cast<long long>(bits_de(plans, 2, position + i));
+            const __m256i x1 = _mm256_set1_epi64x(b1), x2 = _mm256_set1_epi64x(b2);
+            trente_deux<0>(lettres + i, x1, x2);
+            trente_deux<1>(lettres + i, x1, x2);
+        }
+    }
+
+    [[gnu::target("avx2"), gnu::noinline]] static void etaler(const std::uint64_t* plans, std::size_t position,
+                                                             char* destination, std::size_t pas,
+                                                             std::size_t longueur, unsigned nombre,
+                                                             char* brouillon)
+    {
+        etaler_plans<noyau_avx2>(plans, position, destination, pas, longueur, nombre, brouillon);
+    }
+};

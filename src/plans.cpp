@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#include "plans.hpp"
+
+#include "disposition.hpp"
+#include "noyau.hpp"
+
+#include <cstring>
+
+namespace {
+
+std::uint64_t& mot(std::uint64_t* plans, unsigned k, std::size_t w)
+{
+    return plans[k * disposition::mots_plan + w];
+}
+
+// The replica's next 64 values modulo 8, as three words of bits: each
+// eight values' bit k gathered by one multiplication.
+void soixante_quatre(replique_rand& replique, std::uint64_t (&bits)[3])
+{
+    std::uint32_t r[64];
+    avancer_replique_de_64(replique, r);
+    unsigned char valeurs[64];
+    for (unsigned i = 0; i < 64; ++i)
+        valeurs[i] = static_cast<unsigned char>(r[i] & 7);
+    bits[0] = bits[1] = bits[2] = 0;
+    for (unsigned g = 0; g < 8; ++g) {
+        // Value 8 g + i's three bits in byte i of huit, counted from the low
+        // end.
+        std::uint64_t huit;
+        std::memcpy(&huit, valeurs + 8 * g, sizeof huit);
+        if constexpr (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)
+            huit = __builtin_bswap64(huit);
+        for (unsigned k = 0; k < 3; ++k)
+            bits[k] |= ((huit >> k & 0x0101010101010101u) * 0x0102040810204080u >> 56) << 8 * g;
+    }
+}
+
+} // namespace
+
+void poser_valeurs(std::uint64_t* plans, std::size_t nombre, replique_rand& replique)
+{
+    for (std::size_t w = 0; w < nombre / 64; ++w) {
+        std::uint64_t bits[3];
+        soixante_quatre(replique, bits);
+        for (unsigned k = 0; k < 3; ++k)
+            mot(plans, k, w) = bits[k];
+    }
+}
+
+bool memes_valeurs(const std::uint64_t* plans, std::size_t debut, std::size_t nombre,
+                   replique_rand& temoin)
+{
+    std::uint64_t ecarts = 0;
+    for (std::size_t w = debut / 64; w < (debut + nombre) / 64; ++w) {
+        std::uint64_t bits[3];
+        soixante_quatre(temoin, bits);
+        for (unsigned k = 0; k < 3; ++k)
+            ecarts |= mot_de(plans, k, w) ^ bits[k];
+    }
+    return ecarts == 0;
+}
+
+void amorcer_correctifs(std::uint64_t* plans)
+{
+    // c = r[n] + r[n-6m] + r[n-62m] + 2 (r[n-34m] - r[n-3m] - r[n-31m]), of
+    // which only bit 2 counts (bits 0 and 1 are 0), 64 values at a time.
+    for (std::size_t w = (debut_des_pas - historique) / 64; w < debut_des_pas / 64; ++w) {
+        auto v = [&](std::size_t retard, unsigned k) { return mot(plans, k, w - retard * mots_par_bloc); };
+        // t = r[n-34m] - (r[n-3m] + r[n-31m]), mod 4
+        const std::uint64_t s0 = v(court, 0) ^ v(long_, 0);
+        const std::uint64_t s1 = v(court, 1) ^ v(long_, 1) ^ (v(court, 0) & v(long_, 0));
+        const std::uint64_t t0 = v(court_long, 0) ^ s0;
+        const std::uint64_t t1 = v(court_long, 1) ^ s1 ^ (~v(court_long, 0) & s0);
+        // u = r[n] + r[n-6m] + r[n-62m], mod 8, in two additions
+        const std::uint64_t r0 = v(0, 0), r1 = v(0, 1), r2 = v(0, 2);
+        const std::uint64_t e0 = v(deux_courts, 0), e1 = v(deux_courts, 1), e2 = v(deux_courts, 2);
+        const std::uint64_t g0 = r0 & e0, g1 = (r1 & e1) | (g0 & (r1 ^ e1));
+        const std::uint64_t u0 = r0 ^ e0, u1 = r1 ^ e1 ^ g0, u2 = r2 ^ e2 ^ g1;
+        const std::uint64_t f0 = v(deux_longs, 0), f1 = v(deux_longs, 1), f2 = v(deux_longs, 2);
+        const std::uint64_t h0 = u0 & f0, h1 = (u1 & f1) | (h0 & (u1 ^ f1));
+        const std::uint64_t w1 = u1 ^ f1 ^ h0, w2 = u2 ^ f2 ^ h1;
+        // c = u + 2 t: bit 2
+        mot(plans, 3, w) = w2 ^ t1 ^ (w1 & t0);
+    }
+}
+
+void garder_valeurs(std::uint64_t* plans, std::size_t fin, std::size_t garde)
+{
+    for (unsigned k = 0; k < plans_par_bloc; ++k)
+        std::memmove(&mot(plans, k, (debut_des_pas - garde) / 64), &mot(plans, k, (fin - garde) / 64),
+                     garde / 8);
+}
