@@ -107,9 +107,12 @@ static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is t
         const bloc r1 = x0 ^ z1 ^ z0;
         const bloc emprunt = (~x0 & (z1 | z0)) | (z1 & z0);
         const bloc r2 = y2 ^ z2 ^ emprunt;
-        const bloc sortie[plans_par_bloc] = {z0, r1, r2, c};
-        for (unsigned k = 0; k < plans_par_bloc; ++k)
-            __builtin_memcpy(p + k * disposition::octets_plan, &sortie[k], sizeof(bloc));
+        // Stored one by one: through an array, GCC builds it on the stack.
+        static_assert(plans_par_bloc == 4, "bits 0, 1 and 2, and the correction term's");
+        __builtin_memcpy(p, &z0, sizeof(bloc));
+        __builtin_memcpy(p + disposition::octets_plan, &r1, sizeof(bloc));
+        __builtin_memcpy(p + 2 * disposition::octets_plan, &r2, sizeof(bloc));
+        __builtin_memcpy(p + 3 * disposition::octets_plan, &c, sizeof(bloc));
     }
 }
 
