@@ -3,19 +3,6 @@
 
 #include <cstring>
 
-namespace {
-
-// 1 at byte position, 0 elsewhere. (Given back through a reference:
-// returned, a vector would change the calling convention on 32-bit x86
-// without SSE.)
-void un_a(entete& un, std::size_t position)
-{
-    un = entete{};
-    un[position] = 1;
-}
-
-} // namespace
-
 gabarit gabarit_de(std::uint32_t dizaine)
 {
     gabarit g{};
@@ -31,18 +18,6 @@ gabarit gabarit_de(std::uint32_t dizaine)
     g.texte[n++] = '\n';
     g.longueur = n;
     return g;
-}
-
-void refaire_entetes(entetes& h, std::uint32_t dizaine)
-{
-    const gabarit g = gabarit_de(dizaine);
-    std::memcpy(&h.e, g.texte, sizeof h.e);
-    h.longueur = g.longueur;
-    un_a(h.un, chiffre_du_record(g.longueur));
-    un_a(h.dix, chiffre_des_dizaines(g.longueur));
-    un_a(h.retenue, chiffre_des_centaines(g.longueur));
-    h.retenue -= 9 * h.dix;
-    h.dizaine = dizaine;
 }
 
 void preparer_dizaine(dizaine_en_vecteurs& d, std::uint32_t dizaine, std::size_t taille)

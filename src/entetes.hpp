@@ -91,8 +91,29 @@ struct entetes {
     std::uint32_t dizaine;  // q
 };
 
-// The headers of ten records from q, their text made anew.
-void refaire_entetes(entetes& h, std::uint32_t dizaine);
+// 1 at byte position, 0 elsewhere. (Given back through a reference:
+// returned, a vector would change the calling convention on 32-bit x86
+// without SSE.)
+inline void un_a(entete& un, std::size_t position)
+{
+    un = entete{};
+    un[position] = 1;
+}
+
+// The headers of ten records from q, their text made anew. Out of line, but
+// seen where it is called: the compiler then knows that h's address goes no
+// further, and keeps the writer's headers in registers.
+[[gnu::noinline]] inline void refaire_entetes(entetes& h, std::uint32_t dizaine)
+{
+    const gabarit g = gabarit_de(dizaine);
+    __builtin_memcpy(&h.e, g.texte, sizeof h.e);
+    h.longueur = g.longueur;
+    un_a(h.un, chiffre_du_record(g.longueur));
+    un_a(h.dix, chiffre_des_dizaines(g.longueur));
+    un_a(h.retenue, chiffre_des_centaines(g.longueur));
+    h.retenue -= 9 * h.dix;
+    h.dizaine = dizaine;
+}
 
 // From the headers of ten records to the next ten's. Made anew when the
 // text changes: bytes just stored one by one, then read as a whole, stall
