@@ -97,8 +97,6 @@ static_assert(lettres_d_un_coup <= historique,
 static_assert(lot_lettres % 64 == 0 && lettres_d_un_coup % 64 == 0,
               "letters are made from whole words of the planes");
 static_assert(10 * lettres_courtes <= lettres_d_un_coup, "ten short records' letters at once");
-static_assert(sizeof(entete) + lettres_en_une_copie <= dix_courts,
-              "a record's header and 16 letters, copied as 16, fit");
-static_assert(au_dela_du_bloc + debord_vecteur < taille_bloc, "what runs past fits the next block");
+static_assert(marge <= taille_bloc, "what runs past the block fits the next");
 
 } // namespace disposition

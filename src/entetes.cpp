@@ -3,23 +3,6 @@
 
 #include <cstring>
 
-gabarit gabarit_de(std::uint32_t dizaine)
-{
-    gabarit g{};
-    std::memcpy(g.texte, debut_entete, sizeof debut_entete - 1);
-    std::size_t n = sizeof debut_entete - 1;
-    char chiffres[chiffres_q_max];
-    std::size_t k = 0;
-    for (; dizaine > 0; dizaine /= 10)
-        chiffres[k++] = static_cast<char>('0' + dizaine % 10);
-    while (k > 0)
-        g.texte[n++] = chiffres[--k];
-    g.texte[n++] = '0';
-    g.texte[n++] = '\n';
-    g.longueur = n;
-    return g;
-}
-
 void preparer_dizaine(dizaine_en_vecteurs& d, std::uint32_t dizaine, std::size_t taille)
 {
     const gabarit g = gabarit_de(dizaine);

@@ -18,16 +18,25 @@ struct gabarit {
     char texte[sizeof debut_entete - 1 + chiffres_q_max + 2];
     std::size_t longueur;
 };
-gabarit gabarit_de(std::uint32_t dizaine);
-
-// The header's length for ten records from q: computed as gabarit_de does.
-constexpr std::size_t longueur_entete(std::uint32_t dizaine)
+constexpr gabarit gabarit_de(std::uint32_t dizaine)
 {
-    std::size_t chiffres = 0;
+    gabarit g{};
+    std::size_t n = 0;
+    for (; n < sizeof debut_entete - 1; ++n)
+        g.texte[n] = debut_entete[n];
+    char chiffres[chiffres_q_max] = {};
+    std::size_t k = 0;
     for (; dizaine > 0; dizaine /= 10)
-        ++chiffres;
-    return sizeof debut_entete - 1 + chiffres + 2;
+        chiffres[k++] = static_cast<char>('0' + dizaine % 10);
+    while (k > 0)
+        g.texte[n++] = chiffres[--k];
+    g.texte[n++] = '0';
+    g.texte[n++] = '\n';
+    g.longueur = n;
+    return g;
 }
+
+static_assert(gabarit_de(UINT32_MAX).longueur == sizeof gabarit::texte, "the longest header fits");
 
 // Where a header's digits are, from its length: the record's own last
 // digit, q's last digit, and the one before it.
@@ -77,7 +86,7 @@ static_assert(meme_regle(0, 1100) && meme_regle(99990, 100110), "one rule for th
 // longest header the writer makes, of which those past its length are
 // overwritten by what follows.
 using entete = unsigned char __attribute__((vector_size(16)));
-static_assert(longueur_entete((INT32_MAX - 1) / 10) <= sizeof(entete),
+static_assert(gabarit_de((INT32_MAX - 1) / 10).longueur <= sizeof(entete),
               "the last header of a file fits the register");
 
 // The headers of the current ten records, and what goes from one record's
@@ -150,7 +159,7 @@ struct dizaine_en_vecteurs {
     std::size_t longueur;   // the ten records' bytes
     std::uint32_t dizaine;  // q
 };
-static_assert(10 * (longueur_entete((INT32_MAX - 1) / 10) + lettres_en_une_copie) <=
+static_assert(10 * (gabarit_de((INT32_MAX - 1) / 10).longueur + lettres_en_une_copie) <=
                   sizeof dizaine_en_vecteurs::texte,
               "ten records of the longest header fit the vectors");
 

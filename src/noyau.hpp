@@ -46,7 +46,7 @@ inline std::uint64_t bits_de(const std::uint64_t* plans, unsigned k, std::size_t
 
 // A block of one plane, 512 values, as one vector: where the processor's
 // registers are narrower, the compiler splits it.
-using bloc = std::uint64_t __attribute__((vector_size(valeurs_par_bloc / 8)));
+using bloc_plan = std::uint64_t __attribute__((vector_size(valeurs_par_bloc / 8)));
 
 // With P(x) = x^31 - x^28 - 1, the recurrence's polynomial, and m a power of
 // two: P(x)^m = P(x^m) mod 2, and A = B mod 2 implies A^2 = B^2 mod 4 and
@@ -68,9 +68,9 @@ inline constexpr std::size_t court_long = court + long_, deux_courts = 2 * court
 static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is the history");
 
 // Plane k of the block retard blocks before p.
-[[gnu::always_inline]] inline void lire(bloc& v, const unsigned char* p, std::size_t retard, unsigned k)
+[[gnu::always_inline]] inline void lire(bloc_plan& v, const unsigned char* p, std::size_t retard, unsigned k)
 {
-    __builtin_memcpy(&v, p - retard * sizeof(bloc) + k * disposition::octets_plan, sizeof v);
+    __builtin_memcpy(&v, p - retard * sizeof(bloc_plan) + k * disposition::octets_plan, sizeof v);
 }
 
 // The recurrence, for a kernel's prolonger: inlined there, built with its
@@ -79,12 +79,12 @@ static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is t
 {
     auto* const octets = reinterpret_cast<unsigned char*>(plans);
     const unsigned char* const fin = octets + (debut_des_pas + nombre) / 8;
-    for (unsigned char* p = octets + debut_des_pas / 8; p < fin; p += sizeof(bloc)) {
+    for (unsigned char* p = octets + debut_des_pas / 8; p < fin; p += sizeof(bloc_plan)) {
         // Hides that one step's loads are earlier steps' stores: seeing it,
         // the compiler carries blocks from step to step in registers, more
         // than there are.
         __asm__("" : "+r"(p));
-        bloc a0, a1, b0, b1, d0, d1, e0, e1, e2, ec, f0, f1, f2, fc;
+        bloc_plan a0, a1, b0, b1, d0, d1, e0, e1, e2, ec, f0, f1, f2, fc;
         lire(a0, p, court, 0), lire(a1, p, court, 1);
         lire(b0, p, long_, 0), lire(b1, p, long_, 1);
         lire(d0, p, court_long, 0), lire(d1, p, court_long, 1);
@@ -93,26 +93,26 @@ static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is t
         lire(f0, p, deux_longs, 0), lire(f1, p, deux_longs, 1), lire(f2, p, deux_longs, 2);
         lire(fc, p, deux_longs, 3);
         // x = r[n-3m] + r[n-31m] - r[n-34m], mod 4.
-        const bloc x0 = a0 ^ b0 ^ d0;
-        const bloc x1 = a1 ^ b1 ^ (a0 & b0) ^ d1 ^ (~(a0 ^ b0) & d0);
+        const bloc_plan x0 = a0 ^ b0 ^ d0;
+        const bloc_plan x1 = a1 ^ b1 ^ (a0 & b0) ^ d1 ^ (~(a0 ^ b0) & d0);
         // y = 2 x + c, mod 8, where c is 0 or 4.
-        const bloc c = ec ^ fc;
-        const bloc y2 = x1 ^ c;
+        const bloc_plan c = ec ^ fc;
+        const bloc_plan y2 = x1 ^ c;
         // z = r[n-6m] + r[n-62m], mod 8.
-        const bloc z0 = e0 ^ f0, k0 = e0 & f0;
-        const bloc z1 = e1 ^ f1 ^ k0;
-        const bloc k1 = (e1 & f1) | (k0 & (e1 ^ f1));
-        const bloc z2 = e2 ^ f2 ^ k1;
+        const bloc_plan z0 = e0 ^ f0, k0 = e0 & f0;
+        const bloc_plan z1 = e1 ^ f1 ^ k0;
+        const bloc_plan k1 = (e1 & f1) | (k0 & (e1 ^ f1));
+        const bloc_plan z2 = e2 ^ f2 ^ k1;
         // r = y - z, mod 8; y's bit 0 is 0, its bit 1 is x0.
-        const bloc r1 = x0 ^ z1 ^ z0;
-        const bloc emprunt = (~x0 & (z1 | z0)) | (z1 & z0);
-        const bloc r2 = y2 ^ z2 ^ emprunt;
+        const bloc_plan r1 = x0 ^ z1 ^ z0;
+        const bloc_plan emprunt = (~x0 & (z1 | z0)) | (z1 & z0);
+        const bloc_plan r2 = y2 ^ z2 ^ emprunt;
         // Stored one by one: through an array, GCC builds it on the stack.
         static_assert(plans_par_bloc == 4, "bits 0, 1 and 2, and the correction term's");
-        __builtin_memcpy(p, &z0, sizeof(bloc));
-        __builtin_memcpy(p + disposition::octets_plan, &r1, sizeof(bloc));
-        __builtin_memcpy(p + 2 * disposition::octets_plan, &r2, sizeof(bloc));
-        __builtin_memcpy(p + 3 * disposition::octets_plan, &c, sizeof(bloc));
+        __builtin_memcpy(p, &z0, sizeof(bloc_plan));
+        __builtin_memcpy(p + disposition::octets_plan, &r1, sizeof(bloc_plan));
+        __builtin_memcpy(p + 2 * disposition::octets_plan, &r2, sizeof(bloc_plan));
+        __builtin_memcpy(p + 3 * disposition::octets_plan, &c, sizeof(bloc_plan));
     }
 }
 
@@ -133,9 +133,9 @@ template <typename octets>
     lettres = (bases[0] | (m1 & de_a_c)) + (m2 & (de_a_t ^ (m1 & (de_a_t ^ de_c_g))));
 }
 
-// A copy of a run of 16 to 256 letters, in vectors of the widest size no
-// longer than it, or in whole vectors, the last ending with it: nothing is
-// written past it.
+// A copy of a run of 16 to 256 letters: in one or two vectors of 16 bytes
+// up to 32 letters, of 32 up to 64, else in vectors of 64; the last vector
+// ends with the run, so nothing is written past it.
 template <std::size_t octets>
 [[gnu::always_inline]] inline void copier_par(char* destination, const char* lettres,
                                               std::size_t longueur)

@@ -101,7 +101,8 @@ struct noyau_avx512_de {
 
     static void ecrire_dizaines(char* ici, const char* lettres, unsigned nombre, dizaine_en_vecteurs& d)
     {
-        static_assert(vbmi2 && vecteurs_dizaine == 5, "one loop for each number of vectors");
+        static_assert(vbmi2, "the expanding stores are VBMI2's");
+        static_assert(vecteurs_dizaine == 5, "one loop for each number of vectors");
         switch (d.vecteurs) {
         case 1:
             return dizaines_par<1>(ici, lettres, nombre, d);

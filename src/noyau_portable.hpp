@@ -87,3 +87,6 @@ struct noyau_portable {
         etaler_plans<noyau_portable>(plans, position, destination, pas, longueur, nombre, brouillon);
     }
 };
+
+// The kernel that any other falls back on when its check fails.
+using noyau_de_repli = noyau_portable;

@@ -261,7 +261,7 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
         using K = decltype(k);
         source_lettres source = preparer_source<K>(alignee, graine, lettres);
         if (source.par == calcul::repli)
-            return ecrire_avec<noyau_portable>(s, source, n, taille);
+            return ecrire_avec<noyau_de_repli>(s, source, n, taille);
         return ecrire_avec<K>(s, source, n, taille);
     });
     if (!ecrit)

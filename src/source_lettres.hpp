@@ -26,7 +26,8 @@ char tirer_base();
 // stepped beside it; the rest comes from the replica only when that many
 // values agree in full. Files with fewer letters are drawn through rand.
 inline constexpr std::size_t lettres_verifiees = 64;
-static_assert(lettres_verifiees <= disposition::lettres_d_un_coup, "they wait with the others");
+static_assert(lettres_verifiees <= disposition::copie - disposition::lettres,
+              "the copy of the history for a check leaves the letters checked");
 
 // Letters from one word of each plane.
 inline constexpr std::size_t lettres_par_mot = 64;
@@ -77,6 +78,7 @@ template <typename K>
 bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
 {
     constexpr std::size_t lot = 8 * valeurs_par_bloc;
+    static_assert(lot <= valeurs_par_pas, "a step the planes hold");
     amorcer_correctifs(plans);
     for (int pas = 0; pas < 2; ++pas) {
         if (pas > 0)
@@ -118,7 +120,7 @@ void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
 
 // The source of a file of nombre_lettres letters after srand(graine), in
 // memoire, for kernel K (else repli, else rand).
-template <typename K, typename repli = noyau_portable>
+template <typename K, typename repli = noyau_de_repli>
 source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres)
 {
     replique_rand temoin;
@@ -134,13 +136,17 @@ source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t
 template <typename K>
 [[gnu::noinline]] void calculer(source_lettres& source)
 {
+    // A file of no more values than the history laid has no step: a writer
+    // that asks for more letters than it has is at fault.
+    if (source.calculees < debut_des_pas)
+        std::abort();
     if (source.calculees > debut_des_pas) {
         const std::size_t attente = source.calculees - source.prises;
         garder_valeurs(source.plans, source.calculees, historique);
         source.prises = debut_des_pas - attente;
         source.calculees = debut_des_pas;
     }
-    K::prolonger(source.plans + (source.calculees - debut_des_pas) / 64, valeurs_par_pas);
+    K::prolonger(source.plans, valeurs_par_pas);
     source.calculees += valeurs_par_pas;
 }
 
@@ -212,9 +218,10 @@ template <typename K>
         if (source.debut < source.fin) {
             fait = std::min(longueur, source.fin - source.debut);
             // Mostly the few checked against rand: a copy of unknown size
-            // this small costs more than the letters.
-            if (fait <= lettres_verifiees)
-                __builtin_memcpy(destination, source.lettres + source.debut, lettres_verifiees);
+            // this small costs more than the letters; a vector's worth may be
+            // written past a run.
+            if (fait <= disposition::debord_vecteur)
+                __builtin_memcpy(destination, source.lettres + source.debut, disposition::debord_vecteur);
             else
                 __builtin_memcpy(destination, source.lettres + source.debut, fait);
             source.debut += fait;

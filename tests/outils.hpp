@@ -74,7 +74,7 @@ inline std::string lire_fichier(const std::string& chemin)
     return {std::istreambuf_iterator<char>(entree), std::istreambuf_iterator<char>()};
 }
 
-// Memory for the writer, its start aligned as the writer aligns it, or not.
+// Memory for the writer, and where it starts aligned as the writer aligns it.
 struct memoire_ecrivain {
     std::vector<unsigned char> octets;
     explicit memoire_ecrivain(std::size_t taille) : octets(taille + 64) {}

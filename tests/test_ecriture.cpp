@@ -304,15 +304,19 @@ TEST(Ecriture, SArreteALaPremiereEcritureRatee)
 
 TEST(Ecriture, DemanderPlusDeLettresQueLeFichierNEnAArreteLeProcessus)
 {
-    // Drawn through rand, a file of 10 letters has no eleventh: a writer
-    // asking for it is at fault, and must not spin.
+    // A file has no letter past its last: a writer asking for one is at
+    // fault, and must neither spin (drawing through rand, 10 letters) nor
+    // step planes that hold no history (1000, from the replica's values).
     memoire_ecrivain memoire(disposition::taille);
-    EXPECT_DEATH(
-        {
-            source_lettres source = preparer_source<noyau_portable>(memoire.alignee(), 7, 10);
-            lettres_suivantes<noyau_portable>(source, 11);
-        },
-        "");
+    for (const std::size_t lettres : {10u, 1000u})
+        EXPECT_DEATH(
+            {
+                std::srand(7);
+                source_lettres source = preparer_source<noyau_portable>(memoire.alignee(), 7, lettres);
+                lettres_suivantes<noyau_portable>(source, 2 * lettres);
+            },
+            "")
+            << lettres << " letters";
 }
 
 TEST(Ecriture, UnNoyauAbsentOuQueLeProcesseurNaPasEstRefuse)
