@@ -47,27 +47,6 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     return ecrire_en_memoire(graine, taille_seq, nb_seq, graine);
 }
 
-// The first nombre letters that rand gives after srand(graine): those of
-// any file for that seed, whatever its shape.
-std::string lettres_de_rand(unsigned graine, std::size_t nombre)
-{
-    std::srand(graine);
-    std::string lettres(nombre, '\0');
-    for (char& lettre : lettres)
-        lettre = "ACTG"[std::rand() & 3];
-    return lettres;
-}
-
-// The file of nb_seq records of taille_seq letters, from those letters.
-std::string fichier_de(const std::string& lettres, std::size_t taille_seq, std::size_t nb_seq)
-{
-    std::string texte;
-    texte.reserve(nb_seq * (taille_seq + 16));
-    for (std::size_t i = 0; i < nb_seq; ++i)
-        texte.append(">Seq").append(std::to_string(i)).append("\n").append(lettres, i * taille_seq, taille_seq) += '\n';
-    return texte;
-}
-
 // The value rand would give next if nothing had drawn since srand(graine).
 int premier_tirage(unsigned graine)
 {
