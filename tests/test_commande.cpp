@@ -318,6 +318,18 @@ protected:
 
     resultat lancer(const options& o) { return attendre(demarrer(o)); }
 
+    // Starts the run with its calls held (options::tenu); false when no
+    // filter could be set, and the run has ended.
+    bool demarrer_avec_appels_tenus(const options& o, execution& e)
+    {
+        e = demarrer(o);
+        if (e.ecoute >= 0)
+            return true;
+        const resultat r = attendre(e);
+        EXPECT_EQ(r.statut, sans_filtre) << r.erreurs;
+        return false;
+    }
+
     // The run's next held call; false when the run ended, or made none
     // within 5 s.
     static bool appel_tenu(const execution& e, seccomp_notif& demande)
@@ -664,12 +676,9 @@ TEST_F(Commande, UneExecutionQuiRenonceLaisseLeFichierDUneAutre)
         if (c.p.erreur != 0)
             o.echec = c.p;
         o.variables = messages_c;
-        const execution e = demarrer(o);
-        if (e.ecoute < 0) {
-            const resultat r = attendre(e);
-            ASSERT_EQ(r.statut, sans_filtre) << r.erreurs;
+        execution e{};
+        if (!demarrer_avec_appels_tenus(o, e))
             GTEST_SKIP() << "no seccomp filter here (an emulator refuses them)";
-        }
         // The loader's calls go on; the first once alea.seq is there is the run's.
         int autre = -1;
         seccomp_notif demande;
@@ -705,12 +714,9 @@ TEST_F(Commande, UnNomQuiDisparaitAChaqueAttenteFaitRenoncerApresHuitEssais)
     options o{{"30", "5"}};
     o.tenu = appel::etat_du_nom;
     o.variables = messages_c;
-    const execution e = demarrer(o);
-    if (e.ecoute < 0) {
-        const resultat r = attendre(e);
-        ASSERT_EQ(r.statut, sans_filtre) << r.erreurs;
+    execution e{};
+    if (!demarrer_avec_appels_tenus(o, e))
         GTEST_SKIP() << "no seccomp filter here (an emulator refuses them)";
-    }
     int essais = 0;
     seccomp_notif demande;
     while (appel_tenu(e, demande)) {
