@@ -162,7 +162,7 @@ int main(int argc, char* argv[])
     void* const memoire = std::calloc(1, taille_memoire());
     if (memoire == nullptr) {
         std::fputs("brasse_adn : mémoire insuffisante, alea.seq n'a pas été touché\n", stderr);
-        return 255;
+        return statut_echec;
     }
 
     const ouverture o = ouvrir_alea();
@@ -172,7 +172,7 @@ int main(int argc, char* argv[])
         else
             std::fprintf(stderr, "brasse_adn : %s\n", o.echec);
         std::free(memoire);
-        return 255;
+        return statut_echec;
     }
     const bool ecrit =
         ecrire_sequences(o.fd, taille_seq, nb_seq, graine, memoire, noyau_du_processeur());

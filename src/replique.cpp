@@ -19,10 +19,12 @@ replique_rand semer_replique(std::uint32_t graine)
         etat.anneau[i] = static_cast<std::uint32_t>(mot);
     }
     // r[31..33] repeat r[0..2], which leaves the ring as it is; the first
-    // value computed is r[34], and rand returns r[344] first.
+    // value computed is r[34]. srand then draws and drops 310 values: rand
+    // returns r[344] first.
     constexpr unsigned premier_calcule = retard_long + retard_court;
+    constexpr unsigned premier_rendu = 344;
     etat.position = premier_calcule % retard_long;
-    for (unsigned i = premier_calcule; i < 344; ++i)
+    for (unsigned i = premier_calcule; i < premier_rendu; ++i)
         avancer_replique(etat);
     return etat;
 }

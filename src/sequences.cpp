@@ -275,5 +275,5 @@ int fermer_sequences(int fd, bool ecrit)
     // The close can report a write lost after it was accepted (on a network
     // file system); a failed write earlier is not cured by a close that works.
     const bool ferme = close(fd) == 0;
-    return ecrit && ferme ? 0 : 255;
+    return ecrit && ferme ? 0 : statut_echec;
 }

@@ -34,6 +34,10 @@ std::size_t noyau_du_processeur();
 bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
                       void* memoire, std::size_t noyau);
 
+// The exit status of a run whose output failed: the close's -1, as the
+// parent sees it.
+inline constexpr int statut_echec = 255;
+
 // Closes the descriptor and returns the exit status for the file: 0 when
-// ecrit (every write reached it) and the close succeeded, else 255.
+// ecrit (every write reached it) and the close succeeded, else statut_echec.
 int fermer_sequences(int fd, bool ecrit);
