@@ -1,7 +1,30 @@
 // SPDX-License-Identifier: MIT
 #include "source_lettres.hpp"
 
+#if defined(__GLIBC__)
+#include <dlfcn.h>
+#endif
+
 namespace {
+
+// Whether the rand this process calls is the C library's own, not one
+// preloaded before it: only then can a replica that agrees with its first
+// values stand for it. (What the process calls, as the dynamic linker finds
+// it; a static executable, where nothing can be preloaded, may find none.)
+bool rand_de_la_bibliotheque()
+{
+#if defined(__GLIBC__)
+    void* const rand = dlsym(RTLD_DEFAULT, "rand");
+    void* const bibliotheque = dlsym(RTLD_DEFAULT, "gnu_get_libc_version");
+    Dl_info de_rand{}, de_la_bibliotheque{};
+    if (rand == nullptr || bibliotheque == nullptr || dladdr(rand, &de_rand) == 0 ||
+        dladdr(bibliotheque, &de_la_bibliotheque) == 0)
+        return true;
+    return de_rand.dli_fbase == de_la_bibliotheque.dli_fbase;
+#else
+    return true;
+#endif
+}
 
 // One call of rand, keeping the whole value it returned in tirage.
 char tirer_base_et_valeur(int& tirage)
@@ -29,8 +52,9 @@ source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int
     source.plans = reinterpret_cast<std::uint64_t*>(debut + disposition::plans);
     source.lettres = reinterpret_cast<char*>(debut + disposition::lettres);
     source.brouillon = reinterpret_cast<char*>(debut + disposition::brouillon);
-    // Files with fewer letters than are checked are drawn through rand.
-    if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees))
+    // Files with fewer letters than are checked are drawn through rand, and
+    // so is any file when rand is not the C library's.
+    if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees) || !rand_de_la_bibliotheque())
         return source;
     temoin = semer_replique(graine);
     bool d_accord = true;

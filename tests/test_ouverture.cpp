@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: MIT
+// Opening alea.seq and reading the counts, in-process, in a temporary
+// working directory; the opening's system calls fail or wait where a test
+// says (appels.hpp).
+#include "appels.hpp"
+#include "outils.hpp"
+#include "ouverture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string etat = "impossible de lire l'état de alea.seq";
+const std::string vider = "impossible de vider alea.seq";
+
+class Ouverture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string modele = (fs::temp_directory_path() / "brasse_adn.XXXXXX").string();
+        ASSERT_NE(mkdtemp(modele.data()), nullptr);
+        racine = modele;
+        avant = fs::current_path();
+        fs::current_path(racine);
+    }
+
+    void TearDown() override
+    {
+        appels::tenir = nullptr;
+        fs::current_path(avant);
+        fs::remove_all(racine);
+    }
+
+    // Opens alea.seq with the calls held by tenir; the result, errno with it.
+    ouverture ouvrir(std::function<int(appel)> tenir, int& erreur)
+    {
+        appels::tenir = std::move(tenir);
+        errno = 0;
+        const ouverture o = ouvrir_alea();
+        erreur = errno;
+        appels::tenir = nullptr;
+        return o;
+    }
+
+    fs::path racine, avant;
+};
+
+} // namespace
+
+TEST(Comptes, SeLisentSansRefusEnBaseDixSur32Bits)
+{
+    // Beyond 32 bits only the low 32 bits count, on 32-bit machines too;
+    // beyond 64 bits the conversion saturates: the high limit's low bits
+    // make -1, the low limit's 0.
+    const std::pair<const char*, std::int32_t> table[] = {
+        {"12abc", 12}, {"+7", 7}, {"  5", 5}, {"\t3", 3}, {"007", 7}, {"0x10", 0}, {"-3", -3},
+        {"abc", 0}, {"4294967298", 2}, {"2147483648", INT32_MIN}, {"-4294967295", 1},
+        {"99999999999999999999", -1}, {"-99999999999999999999", 0}};
+    for (const auto& [texte, compte] : table)
+        EXPECT_EQ(lire_compte(texte), compte) << '"' << texte << '"';
+}
+
+TEST_F(Ouverture, UnFichierVideNEstPasVideDeNouveauEtLeVerrouPeutManquer)
+{
+    // Emptying an empty file is not free (ext4 then writes the whole new file
+    // at the close): only a file with bytes is emptied. Where the file system
+    // has no lock, the file is written all the same.
+    struct cas {
+        const char* avant;  // nullptr: no file
+        int erreur_du_verrou;
+    };
+    for (const cas& c : {cas{nullptr, 0}, cas{"", 0}, cas{"ancien contenu\n", 0}, cas{"ancien\n", ENOLCK}}) {
+        fs::remove("alea.seq");
+        if (c.avant != nullptr)
+            std::ofstream("alea.seq") << c.avant;
+        int vidages = 0, erreur = 0;
+        const ouverture o = ouvrir(
+            [&](appel a) {
+                vidages += a == appel::vidage;
+                return a == appel::verrou ? c.erreur_du_verrou : 0;
+            },
+            erreur);
+        const std::string avant = c.avant ? c.avant : "(none)";
+        ASSERT_GE(o.fd, 0) << avant << ": " << (o.echec ? o.echec : "");
+        close(o.fd);
+        EXPECT_EQ(vidages, c.avant != nullptr && *c.avant != '\0') << avant;
+        EXPECT_EQ(lire_fichier("alea.seq"), "") << avant;
+    }
+}
+
+TEST_F(Ouverture, QuiRenonceNeRetireQueCeQuElleSeuleAFait)
+{
+    // What the name gives before, the call that fails and how, whether
+    // another empty file is put at the name just before, and what the name
+    // gives after: a file the opening created and that is still empty, at
+    // that name, goes; anything else stays as it was. (A link's target,
+    // created through it, stays: never removed through a link.)
+    struct cas {
+        const char* avant;
+        appel quoi;
+        int erreur;
+        bool remplace;
+        const std::string& echec;
+        const char* apres;
+    };
+    const cas table[] = {
+        {"none", appel::etat_du_nom, EIO, false, etat, "none"},
+        {"none", appel::etat_du_nom, EIO, true, etat, ""},
+        {"", appel::etat_du_nom, EIO, false, etat, ""},
+        {"ancien\n", appel::vidage, EIO, false, vider, "ancien\n"},
+        {"-> cible", appel::etat_du_nom, EACCES, false, etat, "-> cible, a file"},
+    };
+    for (const cas& c : table) {
+        fs::remove("alea.seq");
+        fs::remove("cible");
+        if (std::string(c.avant) == "-> cible")
+            fs::create_symlink("cible", "alea.seq");
+        else if (std::string(c.avant) != "none")
+            std::ofstream("alea.seq") << c.avant;
+        int erreur = 0;
+        const ouverture o = ouvrir(
+            [&](appel a) {
+                if (a == c.quoi && c.remplace) {
+                    std::ofstream("autre").close();
+                    fs::rename("autre", "alea.seq");
+                }
+                return a == c.quoi ? c.erreur : 0;
+            },
+            erreur);
+        const std::string trace = c.echec + (c.remplace ? ", replaced" : "") + ", before: " + c.avant;
+        EXPECT_EQ(o.fd, -1) << trace;
+        EXPECT_EQ(o.echec ? o.echec : "", c.echec) << trace;
+        EXPECT_EQ(erreur, c.erreur) << trace;
+        const fs::file_status nom = fs::symlink_status("alea.seq");
+        const std::string apres = !fs::exists(nom)       ? "none"
+                                  : fs::is_symlink(nom) ? "-> " + fs::read_symlink("alea.seq").string() +
+                                                              (fs::is_regular_file("alea.seq") ? ", a file" : "")
+                                                        : lire_fichier("alea.seq");
+        EXPECT_EQ(apres, c.apres) << trace;
+    }
+}
+
+TEST_F(Ouverture, QuiRenonceLaisseLeFichierDUneAutre)
+{
+    // The opening creates alea.seq; another run (the test) takes its lock
+    // first. Either it writes its whole file and lets go, and the opening
+    // can't empty it; or, before it writes, the opening can't read the
+    // file's state. Either way the opening gives up, and the other's file
+    // stays.
+    struct cas {
+        appel tenu;  // where the other run steps in
+        appel echoue;
+        std::string entier;  // what the other writes
+        const std::string& echec;
+    };
+    for (const cas& c : {cas{appel::verrou, appel::vidage, ">Seq0\nACGT\n", vider},
+                         cas{appel::etat_du_fichier, appel::etat_du_fichier, "", etat}}) {
+        fs::remove("alea.seq");
+        int autre = -1, erreur = 0;
+        bool echoue = false;  // once only
+        const ouverture o = ouvrir(
+            [&](appel a) {
+                if (a == c.tenu && autre < 0) {
+                    autre = open("alea.seq", O_WRONLY | O_CLOEXEC);
+                    EXPECT_EQ(flock(autre, LOCK_EX | LOCK_NB), 0);
+                    EXPECT_EQ(write(autre, c.entier.data(), c.entier.size()),
+                              static_cast<ssize_t>(c.entier.size()));
+                    if (c.tenu == appel::verrou)
+                        close(autre);
+                }
+                if (a != c.echoue || echoue)
+                    return 0;
+                echoue = true;
+                return EIO;
+            },
+            erreur);
+        if (c.tenu != appel::verrou)
+            close(autre);
+        EXPECT_NE(autre, -1) << c.echec << ": the opening never made that call";
+        EXPECT_EQ(o.fd, -1);
+        EXPECT_EQ(o.echec ? o.echec : "", c.echec);
+        EXPECT_EQ(erreur, EIO);
+        EXPECT_TRUE(fs::is_regular_file("alea.seq")) << c.echec;
+        EXPECT_EQ(lire_fichier("alea.seq"), c.entier);
+    }
+}
+
+TEST_F(Ouverture, UnNomQuiDisparaitAChaqueAttenteFaitRenoncerApresHuitEssais)
+{
+    // Each time the opening holds the lock, the name it opened is gone: it
+    // opens it anew, up to 8 times, then gives up; the files it made go too.
+    int essais = 0, erreur = -1;
+    const ouverture o = ouvrir(
+        [&](appel a) {
+            essais += a == appel::etat_du_nom;
+            return a == appel::etat_du_nom ? ENOENT : 0;
+        },
+        erreur);
+    EXPECT_EQ(essais, ouvertures_max);
+    EXPECT_EQ(o.fd, -1);
+    EXPECT_FALSE(fs::exists(fs::symlink_status("alea.seq")));
+    // No reason is given: the system gave none.
+    EXPECT_EQ(erreur, 0);
+    std::FILE* const erreurs = std::fopen("erreurs", "w");
+    ASSERT_NE(erreurs, nullptr);
+    signaler(erreurs, o.echec, erreur);
+    signaler(erreurs, "impossible", EACCES);
+    std::fclose(erreurs);
+    const std::string lu = lire_fichier("erreurs");
+    EXPECT_EQ(lu, "brasse_adn : alea.seq a été remplacé par un autre fichier à chaque ouverture\n"
+                  "brasse_adn : impossible : " + std::string(raison(EACCES)) + "\n");
+}
