@@ -61,19 +61,26 @@ inline std::string lettres_de_rand(unsigned graine, std::size_t nombre,
     return lettres;
 }
 
+// The bytes of a file of nb_seq records of taille_seq letters.
+inline std::size_t taille_de_fichier(std::size_t taille_seq, std::size_t nb_seq)
+{
+    std::size_t taille = 0;
+    for (std::size_t i = 0, dizaine = 10, largeur = 1; i < nb_seq; ++i) {
+        if (i == dizaine)
+            ++largeur, dizaine *= 10;
+        taille += 4 + largeur + 1 + taille_seq + 1;
+    }
+    return taille;
+}
+
 // The file of nb_seq records of taille_seq of those letters: headers
 // numbered from 0. (The numbers counted in the text itself: a library call
 // a record is slow under some emulators.)
 inline std::string fichier_de(const std::string& lettres, std::size_t taille_seq, std::size_t nb_seq)
 {
     char numero[12] = "0";
-    std::size_t chiffres = 1, taille = 0;
-    for (std::size_t i = 0, dizaine = 10, largeur = 1; i < nb_seq; ++i) {
-        if (i == dizaine)
-            ++largeur, dizaine *= 10;
-        taille += 4 + largeur + 1 + taille_seq + 1;
-    }
-    std::string texte(taille, '\0');
+    std::size_t chiffres = 1;
+    std::string texte(taille_de_fichier(taille_seq, nb_seq), '\0');
     char* ici = texte.data();
     for (std::size_t i = 0; i < nb_seq; ++i) {
         *ici++ = '>', *ici++ = 'S', *ici++ = 'e', *ici++ = 'q';
@@ -114,13 +121,13 @@ inline std::string lire_fichier(const std::string& chemin)
     return {std::istreambuf_iterator<char>(entree), std::istreambuf_iterator<char>()};
 }
 
-// Memory for the writer, and where it starts aligned as the writer aligns it.
+// Memory for the letter source, from an address aligned as it needs.
 struct memoire_ecrivain {
     std::vector<unsigned char> octets;
     explicit memoire_ecrivain(std::size_t taille) : octets(taille + 64) {}
     unsigned char* alignee()
     {
-        return octets.data() + (64 - reinterpret_cast<std::uintptr_t>(octets.data()) % 64);
+        return octets.data() + (64 - reinterpret_cast<std::uintptr_t>(octets.data()) % 64) % 64;
     }
 };
 
