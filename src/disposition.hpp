@@ -27,16 +27,8 @@ constexpr std::size_t aligne(std::size_t octets, std::size_t sur = alignement)
     return (octets + sur - 1) / sur * sur;
 }
 
-// The planes, one after the other: each holds the values of the history and
-// of a step, and a vector read past them, on whole pages, and 512 bytes
-// more. So the planes start 512 bytes off 4 KiB boundaries from one another:
-// a load whose address looks, by its low 12 bits, like that of a store just
-// made waits for that store, and no lag of the steps then meets another
-// plane's.
+// The planes (plans.hpp says how they are laid out).
 inline constexpr std::size_t plans = 0;
-inline constexpr std::size_t octets_plan =
-    aligne((debut_des_pas + valeurs_par_pas) / 8 + debord_vecteur, 4096) + 512;
-inline constexpr std::size_t mots_plan = octets_plan / sizeof(std::uint64_t);
 
 // The letters made and not yet taken: at most lettres_d_un_coup given at
 // once, made lot_lettres at a time after those waiting, which are moved to
@@ -75,13 +67,11 @@ inline constexpr std::size_t lettres_courtes = 256;
 // - ten short records, each header stored whole, then what may be written
 //   past the last one's letters (the next header overwrites it);
 inline constexpr std::size_t dix_courts = 10 * (sizeof(entete) + lettres_courtes) + debord_vecteur;
-// - ten records of at most 16 letters as whole vectors;
-inline constexpr std::size_t dix_en_vecteurs = vecteurs_dizaine * 64;
 // - a long record's letters, asked up to au_dela_du_bloc past the end, so
 //   that a run is not cut for a few bytes, and a vector written past them.
 inline constexpr std::size_t au_dela_du_bloc = 128;
 inline constexpr std::size_t un_long = sizeof(entete) + au_dela_du_bloc + debord_vecteur;
-inline constexpr std::size_t marge = std::max({dix_courts, dix_en_vecteurs, un_long});
+inline constexpr std::size_t marge = std::max(dix_courts, un_long);
 
 // All of it, with room to align its start.
 inline constexpr std::size_t taille = alignement + bloc + taille_bloc + marge;

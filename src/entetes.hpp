@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The header lines of the records, ten at a time: their text, where their
-// digits are, and how the headers of the next ten follow, for both ways of
-// writing ten records (in a register, record by record, and as whole
-// vectors).
+// digits are, and how the headers of the next ten follow from them.
 #pragma once
 
 #include <cstddef>
@@ -141,28 +139,3 @@ inline void un_a(entete& un, std::size_t position)
     }
     ++h.dizaine;
 }
-
-// Records of at most this many letters take them in one copy of as many
-// bytes, or, ten at a time, as vectors.
-inline constexpr std::size_t lettres_en_une_copie = 16;
-
-// Ten such records as whole vectors of 64 bytes: their text, the letters'
-// places empty; what going to the next ten adds to it, by ajout (dix) or by
-// retenue; and, bit i of lettres[j], whether byte i of vector j is a letter.
-inline constexpr std::size_t vecteurs_dizaine = 5;
-struct dizaine_en_vecteurs {
-    alignas(64) unsigned char texte[vecteurs_dizaine * 64];
-    alignas(64) unsigned char dix[vecteurs_dizaine * 64];
-    alignas(64) unsigned char retenue[vecteurs_dizaine * 64];
-    std::uint64_t lettres[vecteurs_dizaine];
-    unsigned vecteurs;      // those the ten records take
-    std::size_t longueur;   // the ten records' bytes
-    std::uint32_t dizaine;  // q
-};
-static_assert(10 * (gabarit_de((INT32_MAX - 1) / 10).longueur + lettres_en_une_copie) <=
-                  sizeof dizaine_en_vecteurs::texte,
-              "ten records of the longest header fit the vectors");
-
-// The ten records from q, of taille letters (at most lettres_en_une_copie),
-// as vectors.
-void preparer_dizaine(dizaine_en_vecteurs& d, std::uint32_t dizaine, std::size_t taille);

@@ -14,11 +14,17 @@
 //   disposition::lettres_d_un_coup in all), one after the other from
 //   position, to destination, destination + pas, and so on, nothing written
 //   past a run's letters; brouillon is disposition::brouillon;
-// - dizaines: whether it writes ten records of at most 16 letters as whole
-//   vectors, with ecrire_dizaines(ici, lettres, nombre, d): nombre times ten
-//   records from d's on, each ten after the ones before from ici, their
-//   letters one after the other from lettres, moving d on by as many; none
-//   of the tens but the last may need a new text (entetes.hpp).
+// - lettres_des_dizaines: 0, or the most letters of the records it writes
+//   its own way, ten at a time, with ecrire_dizaines(e, dizaines, taille):
+//   the first dizaines tens of records of taille letters, through e, the
+//   writer's: e.ici(), the next byte to write, e.avancer(n) past n more,
+//   e.place(), the bytes from e.ici() to the block's end, e.vider(), which
+//   sends the block once it is full (false when that fails), and
+//   e.lettres(n), the file's next n letters (n at most
+//   disposition::lettres_d_un_coup); false when a write failed. A ten
+//   starts before the block's end and may run past it, up to
+//   disposition::marge bytes.
+// A kernel that an architecture can't build is noyau_absent there.
 // noyaux.hpp lists them and chooses one.
 #pragma once
 
@@ -28,53 +34,21 @@
 #include <cstddef>
 #include <cstdint>
 
-// Word w of plane k.
-inline std::uint64_t mot_de(const std::uint64_t* plans, unsigned k, std::size_t w)
-{
-    return plans[k * disposition::mots_plan + w];
-}
-
-// The 64 bits of plane k from value n on; those past the last computed are
-// whatever the planes hold.
-inline std::uint64_t bits_de(const std::uint64_t* plans, unsigned k, std::size_t n)
-{
-    const std::size_t w = n / 64;
-    const unsigned s = n % 64;
-    const std::uint64_t bas = mot_de(plans, k, w);
-    return s == 0 ? bas : bas >> s | mot_de(plans, k, w + 1) << (64 - s);
-}
+// What a kernel is where it can't be built: the list of kernels drops it.
+struct noyau_absent {};
 
 // A block of one plane, 512 values, as one vector: where the processor's
 // registers are narrower, the compiler splits it.
 using bloc_plan = std::uint64_t __attribute__((vector_size(valeurs_par_bloc / 8)));
 
-// With P(x) = x^31 - x^28 - 1, the recurrence's polynomial, and m a power of
-// two: P(x)^m = P(x^m) mod 2, and A = B mod 2 implies A^2 = B^2 mod 4 and
-// A^4 = B^4 mod 8. So P(x^m)^2 = P(x)^(2m) mod 4 and P(x^m)^4 = P(x)^(4m)
-// mod 8, multiples of P: both annihilate r, modulo 4 and 8. Hence, with
-//   c[n] = (P(x^m)^2 r)[n - 62m]
-//        = r[n] - 2 r[n-3m] + r[n-6m] - 2 r[n-31m] + 2 r[n-34m] + r[n-62m],
-// c is 0 mod 4, and since P(x^m)^2 c = 0 mod 8, c/4 mod 2 follows
-// P(x^m)^2 = x^62m + x^56m + 1 mod 2. Modulo 8:
-//   c[n] = c[n-6m] + c[n-62m]
-//   r[n] = c[n] + 2 (r[n-3m] + r[n-31m] - r[n-34m]) - r[n-6m] - r[n-62m]
-// With m = 512 every lag is a whole number of blocks: a block of each plane
-// is computed at once, the sums and differences modulo 8 as adders of bits,
-// and each load reads back exactly one earlier store (a load straddling two
-// recent stores stalls).
-inline constexpr std::size_t court = retard_court, long_ = retard_long;
-inline constexpr std::size_t court_long = court + long_, deux_courts = 2 * court,
-                             deux_longs = 2 * long_;
-static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is the history");
-
 // Plane k of the block retard blocks before p.
 [[gnu::always_inline]] inline void lire(bloc_plan& v, const unsigned char* p, std::size_t retard, unsigned k)
 {
-    __builtin_memcpy(&v, p - retard * sizeof(bloc_plan) + k * disposition::octets_plan, sizeof v);
+    __builtin_memcpy(&v, p - retard * sizeof(bloc_plan) + k * octets_plan, sizeof v);
 }
 
-// The recurrence, for a kernel's prolonger: inlined there, built with its
-// instructions.
+// The recurrence as plans.hpp derives it, for a kernel's prolonger: inlined
+// there, built with its instructions.
 [[gnu::always_inline]] inline void prolonger_plans(std::uint64_t* plans, std::size_t nombre)
 {
     auto* const octets = reinterpret_cast<unsigned char*>(plans);
@@ -110,9 +84,9 @@ static_assert(historique == deux_longs * valeurs_par_bloc, "the longest lag is t
         // Stored one by one: through an array, GCC builds it on the stack.
         static_assert(plans_par_bloc == 4, "bits 0, 1 and 2, and the correction term's");
         __builtin_memcpy(p, &z0, sizeof(bloc_plan));
-        __builtin_memcpy(p + disposition::octets_plan, &r1, sizeof(bloc_plan));
-        __builtin_memcpy(p + 2 * disposition::octets_plan, &r2, sizeof(bloc_plan));
-        __builtin_memcpy(p + 3 * disposition::octets_plan, &c, sizeof(bloc_plan));
+        __builtin_memcpy(p + octets_plan, &r1, sizeof(bloc_plan));
+        __builtin_memcpy(p + 2 * octets_plan, &r2, sizeof(bloc_plan));
+        __builtin_memcpy(p + 3 * octets_plan, &c, sizeof(bloc_plan));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "noyau.hpp"
 
+#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
 #include <cstddef>
@@ -13,7 +14,7 @@
 struct noyau_avx2 {
     static constexpr const char* nom = "avx2";
     static bool disponible() { return __builtin_cpu_supports("avx2"); }
-    static constexpr bool dizaines = false;
+    static constexpr std::size_t lettres_des_dizaines = 0;
 
     [[gnu::target("avx2"), gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
@@ -69,3 +70,6 @@ struct noyau_avx2 {
         etaler_plans<noyau_avx2>(plans, position, destination, pas, longueur, nombre, brouillon);
     }
 };
+#else
+using noyau_avx2 = noyau_absent;
+#endif

@@ -13,7 +13,7 @@
 struct noyau_portable {
     static constexpr const char* nom = "portable";
     static bool disponible() { return true; }
-    static constexpr bool dizaines = false;
+    static constexpr std::size_t lettres_des_dizaines = 0;
 
     [[gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {

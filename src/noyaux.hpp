@@ -3,23 +3,32 @@
 // them (noyau.hpp says what a kernel is).
 #pragma once
 
-#include "noyau_portable.hpp"
-#if defined(__x86_64__) || defined(__i386__)
 #include "noyau_avx2.hpp"
 #include "noyau_avx512.hpp"
-#endif
+#include "noyau_portable.hpp"
 
 #include <cstddef>
 #include <tuple>
+#include <type_traits>
 
-// Fastest first: the writer takes the first that the processor runs. The
-// portable kernel, last, runs on any.
-#if defined(__x86_64__) || defined(__i386__)
-using noyaux = std::tuple<noyau_avx512_vbmi2, noyau_avx512, noyau_avx2, noyau_portable>;
-#else
-using noyaux = std::tuple<noyau_portable>;
-#endif
+// The kernels given, as a tuple, less those absent from this architecture.
+template <typename... K>
+struct liste_de_noyaux {
+    using type = std::tuple<>;
+};
+template <typename K, typename... Suite>
+struct liste_de_noyaux<K, Suite...> {
+    using suite = typename liste_de_noyaux<Suite...>::type;
+    using type = std::conditional_t<std::is_same_v<K, noyau_absent>, suite,
+                                    decltype(std::tuple_cat(std::tuple<K>{}, suite{}))>;
+};
+
+// Fastest first: the writer takes the first that the processor runs.
+using noyaux =
+    liste_de_noyaux<noyau_avx512_vbmi2, noyau_avx512, noyau_avx2, noyau_portable>::type;
 inline constexpr std::size_t nombre_noyaux = std::tuple_size_v<noyaux>;
+static_assert(std::is_same_v<std::tuple_element_t<nombre_noyaux - 1, noyaux>, noyau_de_repli>,
+              "the last kernel, taken when the processor runs no other, is the one every processor runs");
 
 // f(K{}) for K the kernel of rang in the list; false for a rang past it.
 template <std::size_t i = 0, typename F>

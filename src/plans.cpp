@@ -1,17 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "plans.hpp"
 
-#include "disposition.hpp"
-#include "noyau.hpp"
-
 #include <cstring>
 
 namespace {
-
-std::uint64_t& mot(std::uint64_t* plans, unsigned k, std::size_t w)
-{
-    return plans[k * disposition::mots_plan + w];
-}
 
 // The replica's next 64 values modulo 8, as three words of bits: each
 // eight values' bit k gathered by one multiplication.
@@ -43,7 +35,7 @@ void poser_valeurs(std::uint64_t* plans, std::size_t nombre, replique_rand& repl
         std::uint64_t bits[3];
         soixante_quatre(replique, bits);
         for (unsigned k = 0; k < 3; ++k)
-            mot(plans, k, w) = bits[k];
+            mot_de(plans, k, w) = bits[k];
     }
 }
 
@@ -62,10 +54,11 @@ bool memes_valeurs(const std::uint64_t* plans, std::size_t debut, std::size_t no
 
 void amorcer_correctifs(std::uint64_t* plans)
 {
-    // c = r[n] + r[n-6m] + r[n-62m] + 2 (r[n-34m] - r[n-3m] - r[n-31m]), of
-    // which only bit 2 counts (bits 0 and 1 are 0), 64 values at a time.
+    // c = r[n] + r[n-6m] + r[n-62m] + 2 (r[n-34m] - r[n-3m] - r[n-31m]), as
+    // plans.hpp derives it, of which only bit 2 counts (bits 0 and 1 are 0),
+    // 64 values at a time.
     for (std::size_t w = (debut_des_pas - historique) / 64; w < debut_des_pas / 64; ++w) {
-        auto v = [&](std::size_t retard, unsigned k) { return mot(plans, k, w - retard * mots_par_bloc); };
+        auto v = [&](std::size_t retard, unsigned k) { return mot_de(plans, k, w - retard * mots_par_bloc); };
         // t = r[n-34m] - (r[n-3m] + r[n-31m]), mod 4
         const std::uint64_t s0 = v(court, 0) ^ v(long_, 0);
         const std::uint64_t s1 = v(court, 1) ^ v(long_, 1) ^ (v(court, 0) & v(long_, 0));
@@ -80,13 +73,13 @@ void amorcer_correctifs(std::uint64_t* plans)
         const std::uint64_t h0 = u0 & f0, h1 = (u1 & f1) | (h0 & (u1 ^ f1));
         const std::uint64_t w1 = u1 ^ f1 ^ h0, w2 = u2 ^ f2 ^ h1;
         // c = u + 2 t: bit 2
-        mot(plans, 3, w) = w2 ^ t1 ^ (w1 & t0);
+        mot_de(plans, 3, w) = w2 ^ t1 ^ (w1 & t0);
     }
 }
 
 void garder_valeurs(std::uint64_t* plans, std::size_t fin, std::size_t garde)
 {
     for (unsigned k = 0; k < plans_par_bloc; ++k)
-        std::memmove(&mot(plans, k, (debut_des_pas - garde) / 64), &mot(plans, k, (fin - garde) / 64),
+        std::memmove(&mot_de(plans, k, (debut_des_pas - garde) / 64), &mot_de(plans, k, (fin - garde) / 64),
                      garde / 8);
 }

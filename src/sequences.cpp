@@ -58,6 +58,9 @@ bool envoyer_si_plein(sortie& s)
     return true;
 }
 
+// Records of at most this many letters take them in one copy of as many.
+constexpr std::size_t lettres_en_une_copie = 16;
+
 // How the records of a file take their letters.
 enum class facon {
     sans_lettres,  // none
@@ -112,40 +115,18 @@ template <facon f, typename K>
     return true;
 }
 
-// The whole tens of records of at most 16 letters as vectors, then the
-// records left with the others. False when a write failed.
+// What a kernel that writes records its own way writes them through
+// (noyau.hpp).
 template <typename K>
-bool ecrire_par_dizaines(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
-{
-    dizaine_en_vecteurs d;
-    preparer_dizaine(d, 0, taille);
-    const std::uint32_t dizaines = nb_seq / 10;
-    while (d.dizaine < dizaines) {
-        if (!envoyer_si_plein(s))
-            return false;
-        // As many tens as end at the next that needs a new text, as the block
-        // has room to start, and as letters are given at once.
-        const std::uint32_t q = d.dizaine;
-        const std::uint32_t du_texte = dizaines_du_texte(q);
-        const auto place = static_cast<std::size_t>(s.bloc + taille_bloc - s.ici) / d.longueur + 1;
-        const std::size_t par_lettres =
-            taille > 0 ? disposition::lettres_d_un_coup / (10 * taille) : place;
-        const auto nombre = static_cast<unsigned>(
-            std::min<std::size_t>({dizaines - q, du_texte, place, par_lettres}));
-        // (Without letters, none is read, but from memory that is there.)
-        const char* const lettres = taille > 0 ? lettres_suivantes<K>(source, 10 * taille * nombre)
-                                               : reinterpret_cast<const char*>(d.texte);
-        K::ecrire_dizaines(s.ici, lettres, nombre, d);
-        s.ici += nombre * d.longueur;
-        if (nombre == du_texte)
-            preparer_dizaine(d, d.dizaine, taille);
-    }
-    if (!envoyer_si_plein(s))
-        return false;
-    if (taille == 0)
-        return ecrire_courts<facon::sans_lettres, K>(s, source, 10 * dizaines, nb_seq, taille);
-    return ecrire_courts<facon::par_seize, K>(s, source, 10 * dizaines, nb_seq, taille);
-}
+struct ecrivain {
+    sortie& s;
+    source_lettres& source;
+    char* ici() const { return s.ici; }
+    void avancer(std::size_t octets) { s.ici += octets; }
+    std::size_t place() const { return static_cast<std::size_t>(s.bloc + taille_bloc - s.ici); }
+    bool vider() { return envoyer_si_plein(s); }
+    const char* lettres(std::size_t nombre) { return lettres_suivantes<K>(source, nombre); }
+};
 
 // Records of more than lettres_courtes letters, each letter run asked up to
 // au_dela_du_bloc bytes past the block. False when a write failed.
@@ -183,14 +164,21 @@ bool ecrire_longs(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::
 template <typename K>
 bool ecrire_avec(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
 {
-    if constexpr (K::dizaines) {
-        if (taille <= lettres_en_une_copie)
-            return ecrire_par_dizaines<K>(s, source, nb_seq, taille);
+    // The whole tens the kernel writes its own way, then the rest.
+    std::uint32_t premier = 0;
+    static_assert(K::lettres_des_dizaines <= disposition::lettres_courtes, "records written ten at a time");
+    if constexpr (K::lettres_des_dizaines > 0) {
+        if (taille <= K::lettres_des_dizaines) {
+            ecrivain<K> e{s, source};
+            if (!K::ecrire_dizaines(e, nb_seq / 10, taille))
+                return false;
+            premier = nb_seq / 10 * 10;
+        }
     }
     if (taille == 0)
-        return ecrire_courts<facon::sans_lettres, K>(s, source, 0, nb_seq, taille);
+        return ecrire_courts<facon::sans_lettres, K>(s, source, premier, nb_seq, taille);
     if (taille <= lettres_en_une_copie)
-        return ecrire_courts<facon::par_seize, K>(s, source, 0, nb_seq, taille);
+        return ecrire_courts<facon::par_seize, K>(s, source, premier, nb_seq, taille);
     if (taille <= disposition::lettres_courtes)
         return ecrire_courts<facon::en_place, K>(s, source, 0, nb_seq, taille);
     return ecrire_longs<K>(s, source, nb_seq, taille);
@@ -233,8 +221,9 @@ std::size_t noyau_nomme(const char* nom)
 
 std::size_t noyau_du_processeur()
 {
+    // The last runs on any.
     std::size_t rang = 0;
-    while (!noyau_disponible(rang))
+    while (rang + 1 < nombre_noyaux && !noyau_disponible(rang))
         ++rang;
     return rang;
 }

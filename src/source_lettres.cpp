@@ -47,7 +47,6 @@ source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int
     auto* const debut = static_cast<unsigned char*>(memoire);
     source_lettres source{};
     source.par = calcul::rand;
-    source.par_rand = true;
     source.a_tirer = nombre_lettres;
     source.plans = reinterpret_cast<std::uint64_t*>(debut + disposition::plans);
     source.lettres = reinterpret_cast<char*>(debut + disposition::lettres);
@@ -68,7 +67,6 @@ source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int
     if (!d_accord)
         return source;
     source.par = calcul::noyau;
-    source.par_rand = false;
     const std::size_t nombre = pour_les_pas(source)
                                    ? debut_des_pas
                                    : static_cast<std::size_t>(source.a_tirer + 63) / 64 * 64;

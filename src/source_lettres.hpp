@@ -37,21 +37,30 @@ inline constexpr std::size_t lettres_par_mot = 64;
 // or rand.
 enum class calcul { noyau, repli, rand };
 
-// The source's state; only its own functions touch it.
+// The source's state; only its own functions touch it. The file's letters
+// not yet given are, in this order: the letters made and waiting,
+// lettres[debut, fin); then those of the values computed and waiting,
+// [prises, calculees) of the planes; then the rest, drawn through rand
+// when par is calcul::rand (a_tirer of them), else made from the values
+// the kernel computes next. Through rand no value is computed:
+// prises == calculees.
 struct source_lettres {
     calcul par;
-    bool par_rand;
-    std::int64_t a_tirer;  // through rand, letters of the file not yet drawn
-    // The replica's values: those from prises to calculees wait.
+    std::int64_t a_tirer;
     std::uint64_t* plans;
     std::size_t prises;
     std::size_t calculees;
-    // Letters made before they are asked for; those from debut to fin wait.
     char* lettres;
     std::size_t debut;
     std::size_t fin;
     char* brouillon;
 };
+
+// Whether no letter made waits: the next come from the values, or rand.
+inline bool aucune_lettre_en_attente(const source_lettres& source)
+{
+    return source.debut == source.fin;
+}
 
 // A source for a file of nombre_lettres letters after srand(graine), in
 // memoire (aligned on disposition::alignement), with the letters checked
@@ -65,7 +74,7 @@ source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int
 // Whether the source's planes hold the history of the steps, for a kernel.
 inline bool pour_les_pas(const source_lettres& source)
 {
-    return !source.par_rand && source.a_tirer > static_cast<std::int64_t>(debut_des_pas);
+    return source.par != calcul::rand && source.a_tirer > static_cast<std::int64_t>(debut_des_pas);
 }
 
 // Whether kernel K gives the values that the replica stepped one at a time
@@ -74,10 +83,11 @@ inline bool pour_les_pas(const source_lettres& source)
 // replica's state right after that history. They are checked on fewer
 // values than a step makes: the same code, and each value checked costs as
 // much as the replica takes. Overwrites the planes.
+inline constexpr std::size_t valeurs_des_pas_verifies = 8 * valeurs_par_bloc;
 template <typename K>
 bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
 {
-    constexpr std::size_t lot = 8 * valeurs_par_bloc;
+    constexpr std::size_t lot = valeurs_des_pas_verifies;
     static_assert(lot <= valeurs_par_pas, "a step the planes hold");
     amorcer_correctifs(plans);
     for (int pas = 0; pas < 2; ++pas) {
@@ -90,9 +100,33 @@ bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
     return true;
 }
 
+// Whether kernel K's letters, of one run and of many, are those of the
+// values in the planes (from the steps of deux_pas_conformes) read one at a
+// time. essai: room for them past the letters checked against rand.
+template <typename K>
+bool lettres_conformes(const std::uint64_t* plans, char* essai)
+{
+    constexpr std::size_t longueur = 100, nombre = 10, pas = longueur + 1, total = longueur * nombre;
+    constexpr std::size_t debut = debut_des_pas + 3;  // not on a word
+    char* const suite = essai;
+    char* const runs = suite + total + disposition::debord_vecteur;
+    char* const brouillon = runs + nombre * pas;
+    static_assert(2 * total + nombre * pas + 2 * disposition::debord_vecteur <=
+                          disposition::copie - disposition::lettres - lettres_verifiees &&
+                      debut + 2 * total + 64 <= debut_des_pas + valeurs_des_pas_verifies,
+                  "the letters checked, clear of the copy of the history, from values checked");
+    K::en_lettres(plans, debut, suite, total);
+    K::etaler(plans, debut + total, runs, pas, longueur, nombre, brouillon);
+    bool memes = true;
+    for (std::size_t i = 0; i < total; ++i)
+        memes = memes && suite[i] == lettre_de(plans, debut + i) &&
+                runs[i / longueur * pas + i % longueur] == lettre_de(plans, debut + total + i);
+    return memes;
+}
+
 // Once the replica agreed with rand, with its history in the planes: which
 // kernel computes the rest, K, else repli, else rand. A kernel must first
-// pass deux_pas_conformes on a copy of the history.
+// pass deux_pas_conformes and lettres_conformes on a copy of the history.
 template <typename K, typename repli>
 void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
 {
@@ -100,7 +134,9 @@ void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
                         (disposition::copie - disposition::plans);
     std::memcpy(copie, source.plans, disposition::octets_copie);
     auto conforme = [&](auto noyau) {
-        const bool oui = deux_pas_conformes<decltype(noyau)>(source.plans, temoin);
+        using N = decltype(noyau);
+        const bool oui = deux_pas_conformes<N>(source.plans, temoin) &&
+                         lettres_conformes<N>(source.plans, source.lettres + lettres_verifiees);
         std::memcpy(source.plans, copie, disposition::octets_copie);
         return oui;
     };
@@ -110,7 +146,7 @@ void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
         source.par = calcul::repli;
     else {
         source.par = calcul::rand;
-        source.par_rand = true;
+        source.prises = source.calculees = 0;
         return;
     }
     amorcer_correctifs(source.plans);
@@ -164,7 +200,7 @@ template <typename K>
         source.fin = gardees;
     }
     char* const lettres = source.lettres + source.fin;
-    if (source.par_rand) {
+    if (source.par == calcul::rand) {
         // Never a rand call past the file's last letter. A writer that asks
         // for more letters than the file has is at fault: it must not spin.
         if (source.a_tirer <= 0)
@@ -208,59 +244,62 @@ inline const char* lettres_suivantes(source_lettres& source, std::size_t nombre)
     return lettres;
 }
 
-// One run of any length: the letters waiting copied, then the replica's
-// values made letters straight where they go.
+// The next nombre runs of longueur letters, to destination, destination +
+// pas, and so on, made straight from values computed and waiting.
 template <typename K>
-[[gnu::noinline]] void placer_suite(source_lettres& source, char* destination, std::size_t longueur)
+[[gnu::always_inline]] inline void depuis_les_valeurs(source_lettres& source, char* destination,
+                                                      std::size_t pas, std::size_t longueur, unsigned nombre)
 {
-    while (longueur > 0) {
-        std::size_t fait;
-        if (source.debut < source.fin) {
-            fait = std::min(longueur, source.fin - source.debut);
-            // Mostly the few checked against rand: a copy of unknown size
-            // this small costs more than the letters; a vector's worth may be
-            // written past a run.
-            if (fait <= disposition::debord_vecteur)
-                __builtin_memcpy(destination, source.lettres + source.debut, disposition::debord_vecteur);
-            else
-                __builtin_memcpy(destination, source.lettres + source.debut, fait);
-            source.debut += fait;
-        } else if (source.par_rand) {
-            recharger<K>(source);
-            continue;
-        } else {
-            if (source.prises == source.calculees)
-                calculer<K>(source);
-            fait = std::min(longueur, source.calculees - source.prises);
-            K::en_lettres(source.plans, source.prises, destination, fait);
-            source.prises += fait;
-        }
-        destination += fait;
-        longueur -= fait;
-    }
+    if (nombre == 1)
+        K::en_lettres(source.plans, source.prises, destination, longueur);
+    else
+        K::etaler(source.plans, source.prises, destination, pas, longueur, nombre, source.brouillon);
+    source.prises += longueur * nombre;
 }
 
-template <typename K>
-void placer_lettres(source_lettres& source, char* destination, std::size_t pas, std::size_t longueur,
-                    unsigned nombre);
-
-// Puts letters in place, whatever waits.
+// placer_lettres, whatever waits: one run of any length, the letters
+// waiting copied, then the rest made straight where it goes; or several,
+// from values computed for them all, else from letters made for them all.
 template <typename K>
 [[gnu::noinline]] void placer_par_etapes(source_lettres& source, char* destination, std::size_t pas,
                                          std::size_t longueur, unsigned nombre)
 {
-    if (nombre == 1)
-        return placer_suite<K>(source, destination, longueur);
     const std::size_t total = longueur * nombre;
-    if (source.debut == source.fin && !source.par_rand) {
+    if (nombre == 1) {
+        while (longueur > 0) {
+            std::size_t fait;
+            if (!aucune_lettre_en_attente(source)) {
+                fait = std::min(longueur, source.fin - source.debut);
+                // Mostly the few checked against rand: a copy of unknown size
+                // this small costs more than the letters; a vector's worth
+                // may be written past a run.
+                if (fait <= disposition::debord_vecteur)
+                    __builtin_memcpy(destination, source.lettres + source.debut, disposition::debord_vecteur);
+                else
+                    __builtin_memcpy(destination, source.lettres + source.debut, fait);
+                source.debut += fait;
+            } else if (source.par == calcul::rand) {
+                recharger<K>(source);
+                continue;
+            } else {
+                if (source.prises == source.calculees)
+                    calculer<K>(source);
+                fait = std::min(longueur, source.calculees - source.prises);
+                depuis_les_valeurs<K>(source, destination, 0, fait, 1);
+            }
+            destination += fait;
+            longueur -= fait;
+        }
+    } else if (aucune_lettre_en_attente(source) && source.par != calcul::rand) {
         while (source.calculees - source.prises < total)
             calculer<K>(source);
-        return placer_lettres<K>(source, destination, pas, longueur, nombre);
+        depuis_les_valeurs<K>(source, destination, pas, longueur, nombre);
+    } else {
+        while (source.fin - source.debut < total)
+            recharger<K>(source, total);
+        for (unsigned r = 0; r < nombre; ++r, destination += pas, source.debut += longueur)
+            __builtin_memcpy(destination, source.lettres + source.debut, longueur);
     }
-    while (source.fin - source.debut < total)
-        recharger<K>(source, total);
-    for (unsigned r = 0; r < nombre; ++r, destination += pas, source.debut += longueur)
-        __builtin_memcpy(destination, source.lettres + source.debut, longueur);
 }
 
 // The next nombre * longueur letters of the file, in nombre runs of longueur
@@ -284,13 +323,8 @@ inline void placer_lettres(source_lettres& source, char* destination, std::size_
             copier_suite(destination + r * pas, lettres + r * longueur, longueur);
         return;
     }
-    if (source.debut == source.fin && source.calculees - source.prises >= total && !source.par_rand) {
-        if (nombre == 1)
-            K::en_lettres(source.plans, source.prises, destination, longueur);
-        else
-            K::etaler(source.plans, source.prises, destination, pas, longueur, nombre, source.brouillon);
-        source.prises += total;
-        return;
-    }
+    // (Through rand, no value waits.)
+    if (aucune_lettre_en_attente(source) && source.calculees - source.prises >= total)
+        return depuis_les_valeurs<K>(source, destination, pas, longueur, nombre);
     placer_par_etapes<K>(source, destination, pas, longueur, nombre);
 }

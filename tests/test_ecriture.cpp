@@ -208,24 +208,30 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
             << taille_seq << " x " << nb_seq;
 }
 
-// A kernel whose steps are wrong: one value's bit 1 flipped in each.
+// The portable kernel, but for one operation wrong: in each step, one
+// value's bit 1 flipped; or the first letter made, of one run or of many.
+enum class faute { pas, lettres, runs };
+template <faute f>
 struct noyau_faux {
-    static constexpr const char* nom = "faux";
+    static constexpr const char* nom =
+        f == faute::pas ? "faux (steps)" : f == faute::lettres ? "faux (letters)" : "faux (runs)";
     static bool disponible() { return true; }
-    static constexpr bool dizaines = false;
+    static constexpr std::size_t lettres_des_dizaines = 0;
     static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
         noyau_portable::prolonger(plans, nombre);
-        plans[disposition::mots_plan + debut_des_pas / 64] ^= 1;
+        plans[mots_plan + debut_des_pas / 64] ^= f == faute::pas;
     }
     static void en_lettres(const std::uint64_t* plans, std::size_t position, char* lettres, std::size_t nombre)
     {
         noyau_portable::en_lettres(plans, position, lettres, nombre);
+        lettres[0] ^= f == faute::lettres ? 'A' ^ 'C' : 0;
     }
     static void etaler(const std::uint64_t* plans, std::size_t position, char* destination,
                        std::size_t pas, std::size_t longueur, unsigned nombre, char* brouillon)
     {
         noyau_portable::etaler(plans, position, destination, pas, longueur, nombre, brouillon);
+        destination[0] ^= f == faute::runs ? 'A' ^ 'C' : 0;
     }
 };
 
@@ -233,8 +239,9 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
 {
     if (!rand_de_glibc)
         GTEST_SKIP() << "this C library's rand is not the GNU one: the replica never takes over";
-    // A kernel whose check fails gives way to the one it falls back on, and
-    // that one, failing too, to rand; the letters are rand's all the same.
+    // A kernel whose check fails, of its steps or of its letters, gives way
+    // to the one it falls back on, and that one, failing too, to rand; the
+    // letters are rand's all the same.
     constexpr std::size_t nombre = 150000;
     const std::string attendu = lettres_de_rand(77, nombre);
     memoire_ecrivain memoire(disposition::taille);
@@ -254,8 +261,9 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu)) << K::nom << " falling back on " << R::nom;
     };
     pour_chaque_noyau([&](auto noyau) { essayer(noyau, noyau_portable{}, calcul::noyau); });
-    essayer(noyau_faux{}, noyau_portable{}, calcul::repli);
-    essayer(noyau_faux{}, noyau_faux{}, calcul::rand);
+    essayer(noyau_faux<faute::pas>{}, noyau_portable{}, calcul::repli);
+    essayer(noyau_faux<faute::lettres>{}, noyau_portable{}, calcul::repli);
+    essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, calcul::rand);
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)

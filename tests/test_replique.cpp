@@ -60,7 +60,7 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
                 poser_valeurs(plans, debut_des_pas, replique);
                 // The last value's bit 2.
                 if (faute)
-                    plans[2 * disposition::mots_plan + debut_des_pas / 64 - 1] ^= std::uint64_t{1} << 63;
+                    plans[2 * mots_plan + debut_des_pas / 64 - 1] ^= std::uint64_t{1} << 63;
                 EXPECT_EQ(deux_pas_conformes<K>(plans, replique), !faute)
                     << "seed " << graine << (faute ? ", one value wrong" : "");
             }
