@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The write floor: as many bytes as a brasse_adn file, written to "alea.seq"
-// with write(2) from one 1 MiB buffer filled once. What the kernel alone
-// takes for the bytes; no program that makes them can be faster.
+// with write(2) from one buffer of the writer's block size, filled once.
+// What the kernel alone takes for the bytes; no program that makes them can
+// be faster.
 // brasse_adn_plancher octets
+#include "disposition.hpp"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,7 +18,7 @@ int main(int argc, char* argv[])
     if (argc != 2)
         return 1;
     long long reste = std::strtoll(argv[1], nullptr, 10);
-    std::vector<char> tampon(std::size_t{1} << 20);
+    std::vector<char> tampon(disposition::taille_bloc);
     std::memset(tampon.data(), 'A', tampon.size());
     const int fd = open("alea.seq", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)

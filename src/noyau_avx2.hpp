@@ -49,16 +49,31 @@ struct noyau_avx2 {
         __builtin_memcpy(lettres + 32 * moitie, &l, sizeof l);
     }
 
+    // The letters of 64 values from the bits of planes 1 and 2.
+    [[gnu::target("avx2"), gnu::always_inline]] static void soixante_quatre(std::uint64_t b1, std::uint64_t b2,
+                                                                          char* lettres)
+    {
+        const __m256i x1 = _mm256_set1_epi64x(static_cast<long long>(b1));
+        const __m256i x2 = _mm256_set1_epi64x(static_cast<long long>(b2));
+        trente_deux<0>(lettres, x1, x2);
+        trente_deux<1>(lettres, x1, x2);
+    }
+
+    // From a value not aligned on 64, the first 64 letters from shifted
+    // words; then, from the next aligned value on, those letters again where
+    // they go and the rest from whole words, which need no shift.
     [[gnu::target("avx2"), gnu::noinline]] static void en_lettres(const std::uint64_t* plans,
                                                                  std::size_t position, char* lettres,
                                                                  std::size_t nombre)
     {
-        for (std::size_t i = 0; i < nombre; i += 64) {
-            const auto b1 = static_cast<long long>(bits_de(plans, 1, position + i));
-            const auto b2 = static_cast<long long>(bits_de(plans, 2, position + i));
-            const __m256i x1 = _mm256_set1_epi64x(b1), x2 = _mm256_set1_epi64x(b2);
-            trente_deux<0>(lettres + i, x1, x2);
-            trente_deux<1>(lettres + i, x1, x2);
+        std::size_t i = 0;
+        if (position % 64 != 0) {
+            soixante_quatre(bits_de(plans, 1, position), bits_de(plans, 2, position), lettres);
+            i = 64 - position % 64;
+        }
+        for (; i < nombre; i += 64) {
+            const std::size_t w = (position + i) / 64;
+            soixante_quatre(mot_de(plans, 1, w), mot_de(plans, 2, w), lettres + i);
         }
     }
 
@@ -70,6 +85,7 @@ struct noyau_avx2 {
         etaler_plans<noyau_avx2>(plans, position, destination, pas, longueur, nombre, brouillon);
     }
 };
+
 #else
 using noyau_avx2 = noyau_absent;
 #endif

@@ -62,21 +62,36 @@ struct noyau_portable {
         entrelacer<true>(huit_fois[3], quatre_haut, quatre_haut);
     }
 
+    // The letters of 64 values from the bits of planes 1 and 2.
+    [[gnu::always_inline]] static void soixante_quatre(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
+    {
+        const octets bit = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+        octets b1[4], b2[4];
+        repeter(bits1, b1);
+        repeter(bits2, b2);
+        for (unsigned j = 0; j < 4; ++j) {
+            const auto m1 = reinterpret_cast<octets>((b1[j] & bit) == bit);
+            const auto m2 = reinterpret_cast<octets>((b2[j] & bit) == bit);
+            octets seize;
+            lettres_des_masques(seize, m1, m2);
+            __builtin_memcpy(lettres + 16 * j, &seize, sizeof seize);
+        }
+    }
+
+    // From a value not aligned on 64, the first 64 letters from shifted
+    // words; then, from the next aligned value on, those letters again where
+    // they go and the rest from whole words, which need no shift.
     [[gnu::noinline]] static void en_lettres(const std::uint64_t* plans, std::size_t position,
                                              char* lettres, std::size_t nombre)
     {
-        const octets bit = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
-        for (std::size_t i = 0; i < nombre; i += 64) {
-            octets b1[4], b2[4];
-            repeter(bits_de(plans, 1, position + i), b1);
-            repeter(bits_de(plans, 2, position + i), b2);
-            for (unsigned j = 0; j < 4; ++j) {
-                const auto m1 = reinterpret_cast<octets>((b1[j] & bit) == bit);
-                const auto m2 = reinterpret_cast<octets>((b2[j] & bit) == bit);
-                octets seize;
-                lettres_des_masques(seize, m1, m2);
-                __builtin_memcpy(lettres + i + 16 * j, &seize, sizeof seize);
-            }
+        std::size_t i = 0;
+        if (position % 64 != 0) {
+            soixante_quatre(bits_de(plans, 1, position), bits_de(plans, 2, position), lettres);
+            i = 64 - position % 64;
+        }
+        for (; i < nombre; i += 64) {
+            const std::size_t w = (position + i) / 64;
+            soixante_quatre(mot_de(plans, 1, w), mot_de(plans, 2, w), lettres + i);
         }
     }
 
