@@ -88,5 +88,6 @@ static_assert(lot_lettres % 64 == 0 && lettres_d_un_coup % 64 == 0,
               "letters are made from whole words of the planes");
 static_assert(10 * lettres_courtes <= lettres_d_un_coup, "ten short records' letters at once");
 static_assert(marge <= taille_bloc, "what runs past the block fits the next");
+static_assert(taille_bloc % 4096 == 0, "whole pages");
 
 } // namespace disposition

@@ -183,7 +183,7 @@ struct noyau_avx512_de {
             // block has room to start, and as letters are given at once.
             const std::uint32_t q = d.dizaine;
             const std::uint32_t du_texte = dizaines_du_texte(q);
-            const std::size_t place = e.place() / d.longueur + 1;
+            const std::size_t place = (e.place() + d.longueur - 1) / d.longueur;
             const std::size_t par_lettres =
                 taille > 0 ? disposition::lettres_d_un_coup / (10 * taille) : place;
             const auto nombre = static_cast<unsigned>(

@@ -103,5 +103,3 @@ struct noyau_portable {
     }
 };
 
-// The kernel that any other falls back on when its check fails.
-using noyau_de_repli = noyau_portable;

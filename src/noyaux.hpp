@@ -27,8 +27,11 @@ struct liste_de_noyaux<K, Suite...> {
 using noyaux =
     liste_de_noyaux<noyau_avx512_vbmi2, noyau_avx512, noyau_avx2, noyau_portable>::type;
 inline constexpr std::size_t nombre_noyaux = std::tuple_size_v<noyaux>;
-static_assert(std::is_same_v<std::tuple_element_t<nombre_noyaux - 1, noyaux>, noyau_de_repli>,
+static_assert(std::is_same_v<std::tuple_element_t<nombre_noyaux - 1, noyaux>, noyau_portable>,
               "the last kernel, taken when the processor runs no other, is the one every processor runs");
+
+// The kernel that any other falls back on when its check fails: the last.
+using noyau_de_repli = noyau_portable;
 
 // f(K{}) for K the kernel of rang in the list; false for a rang past it.
 template <std::size_t i = 0, typename F>

@@ -58,8 +58,10 @@ bool envoyer_si_plein(sortie& s)
     return true;
 }
 
-// Records of at most this many letters take them in one copy of as many.
+// Records of at most this many letters take them in one copy of as many;
+// longer runs are copied in vectors of 16 bytes or more (copier_suite).
 constexpr std::size_t lettres_en_une_copie = 16;
+static_assert(lettres_en_une_copie + 1 >= 16, "runs of at least a vector");
 
 // How the records of a file take their letters.
 enum class facon {
@@ -180,7 +182,7 @@ bool ecrire_avec(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::s
     if (taille <= lettres_en_une_copie)
         return ecrire_courts<facon::par_seize, K>(s, source, premier, nb_seq, taille);
     if (taille <= disposition::lettres_courtes)
-        return ecrire_courts<facon::en_place, K>(s, source, 0, nb_seq, taille);
+        return ecrire_courts<facon::en_place, K>(s, source, premier, nb_seq, taille);
     return ecrire_longs<K>(s, source, nb_seq, taille);
 }
 
@@ -248,7 +250,7 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
 
     const bool ecrit = selon_noyau(noyau, [&](auto k) {
         using K = decltype(k);
-        source_lettres source = preparer_source<K>(alignee, graine, lettres);
+        source_lettres source = preparer_source<K, noyau_de_repli>(alignee, graine, lettres);
         if (source.par == calcul::repli)
             return ecrire_avec<noyau_de_repli>(s, source, n, taille);
         return ecrire_avec<K>(s, source, n, taille);

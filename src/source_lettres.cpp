@@ -67,10 +67,14 @@ source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int
     if (!d_accord)
         return source;
     source.par = calcul::noyau;
-    const std::size_t nombre = pour_les_pas(source)
-                                   ? debut_des_pas
-                                   : static_cast<std::size_t>(source.a_tirer + 63) / 64 * 64;
-    poser_valeurs(source.plans, nombre, temoin);
-    source.calculees = nombre;
+    if (pour_les_pas(source)) {
+        poser_valeurs(source.plans, debut_des_pas, temoin);
+        source.calculees = debut_des_pas;
+        return source;
+    }
+    source.calculees = static_cast<std::size_t>(source.a_tirer + 63) / 64 * 64;
+    constexpr std::size_t verifiees = (valeurs_des_lettres_verifiees + 63) / 64 * 64;
+    static_assert(verifiees <= debut_des_pas, "a file of no step, and the values its letters are checked on");
+    poser_valeurs(source.plans, std::max(source.calculees, verifiees), temoin);
     return source;
 }

@@ -8,7 +8,6 @@
 
 #include "disposition.hpp"
 #include "noyau.hpp"
-#include "noyau_portable.hpp"
 #include "plans.hpp"
 #include "replique.hpp"
 
@@ -66,8 +65,9 @@ inline bool aucune_lettre_en_attente(const source_lettres& source)
 // memoire (aligned on disposition::alignement), with the letters checked
 // against the replica drawn through rand. When they agree, the replica's
 // next values are laid in the planes: all the file needs when that is at
-// most debut_des_pas (then they wait, and no kernel computes more), else
-// the history of the steps, with temoin the replica's state after it.
+// most debut_des_pas (then they wait, and no kernel computes more; at least
+// those a kernel's letters are checked on are laid), else the history of
+// the steps, with temoin the replica's state after it.
 source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
                                    replique_rand& temoin);
 
@@ -101,20 +101,25 @@ bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
 }
 
 // Whether kernel K's letters, of one run and of many, are those of the
-// values in the planes (from the steps of deux_pas_conformes) read one at a
-// time. essai: room for them past the letters checked against rand.
+// values in the planes read one at a time: the letters of runs_verifies
+// runs of longueur_verifiee values from value depuis + 3 (not on a word),
+// then as many spread to their runs, into essai (past the letters checked
+// against rand). Values [depuis, depuis + valeurs_des_lettres_verifiees)
+// must be in the planes.
+inline constexpr std::size_t runs_verifies = 10, longueur_verifiee = 100;
+inline constexpr std::size_t valeurs_des_lettres_verifiees = 3 + 2 * runs_verifies * longueur_verifiee + 64;
 template <typename K>
-bool lettres_conformes(const std::uint64_t* plans, char* essai)
+bool lettres_conformes(const std::uint64_t* plans, std::size_t depuis, char* essai)
 {
-    constexpr std::size_t longueur = 100, nombre = 10, pas = longueur + 1, total = longueur * nombre;
-    constexpr std::size_t debut = debut_des_pas + 3;  // not on a word
+    constexpr std::size_t longueur = longueur_verifiee, nombre = runs_verifies, pas = longueur + 1,
+                          total = longueur * nombre;
+    const std::size_t debut = depuis + 3;
     char* const suite = essai;
     char* const runs = suite + total + disposition::debord_vecteur;
     char* const brouillon = runs + nombre * pas;
     static_assert(2 * total + nombre * pas + 2 * disposition::debord_vecteur <=
-                          disposition::copie - disposition::lettres - lettres_verifiees &&
-                      debut + 2 * total + 64 <= debut_des_pas + valeurs_des_pas_verifies,
-                  "the letters checked, clear of the copy of the history, from values checked");
+                      disposition::copie - disposition::lettres - lettres_verifiees,
+                  "the letters checked, clear of the copy of the history");
     K::en_lettres(plans, debut, suite, total);
     K::etaler(plans, debut + total, runs, pas, longueur, nombre, brouillon);
     bool memes = true;
@@ -124,22 +129,11 @@ bool lettres_conformes(const std::uint64_t* plans, char* essai)
     return memes;
 }
 
-// Once the replica agreed with rand, with its history in the planes: which
-// kernel computes the rest, K, else repli, else rand. A kernel must first
-// pass deux_pas_conformes and lettres_conformes on a copy of the history.
-template <typename K, typename repli>
-void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
+// Which kernel makes the letters after those checked against rand: K when
+// conforme(K{}), else repli when conforme(repli{}), else rand.
+template <typename K, typename repli, typename F>
+void choisir(source_lettres& source, F&& conforme)
 {
-    auto* const copie = reinterpret_cast<unsigned char*>(source.plans) +
-                        (disposition::copie - disposition::plans);
-    std::memcpy(copie, source.plans, disposition::octets_copie);
-    auto conforme = [&](auto noyau) {
-        using N = decltype(noyau);
-        const bool oui = deux_pas_conformes<N>(source.plans, temoin) &&
-                         lettres_conformes<N>(source.plans, source.lettres + lettres_verifiees);
-        std::memcpy(source.plans, copie, disposition::octets_copie);
-        return oui;
-    };
     if (conforme(K{}))
         source.par = calcul::noyau;
     else if (!std::is_same_v<K, repli> && conforme(repli{}))
@@ -147,22 +141,39 @@ void prendre_la_replique(source_lettres& source, const replique_rand& temoin)
     else {
         source.par = calcul::rand;
         source.prises = source.calculees = 0;
-        return;
     }
-    amorcer_correctifs(source.plans);
-    source.prises = 0;
-    source.calculees = debut_des_pas;
 }
 
 // The source of a file of nombre_lettres letters after srand(graine), in
-// memoire, for kernel K (else repli, else rand).
-template <typename K, typename repli = noyau_de_repli>
+// memoire, for kernel K (else repli, else rand). Once the replica agreed
+// with rand, a kernel must pass lettres_conformes, and with the history in
+// the planes deux_pas_conformes first, on a copy of the history.
+template <typename K, typename repli>
 source_lettres preparer_source(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres)
 {
     replique_rand temoin;
     source_lettres source = tirer_les_premieres(memoire, graine, nombre_lettres, temoin);
-    if (pour_les_pas(source))
-        prendre_la_replique<K, repli>(source, temoin);
+    char* const essai = source.lettres + lettres_verifiees;
+    if (pour_les_pas(source)) {
+        static_assert(valeurs_des_lettres_verifiees <= valeurs_des_pas_verifies, "letters of values checked");
+        auto* const copie = reinterpret_cast<unsigned char*>(source.plans) +
+                            (disposition::copie - disposition::plans);
+        std::memcpy(copie, source.plans, disposition::octets_copie);
+        choisir<K, repli>(source, [&](auto noyau) {
+            using N = decltype(noyau);
+            const bool oui = deux_pas_conformes<N>(source.plans, temoin) &&
+                             lettres_conformes<N>(source.plans, debut_des_pas, essai);
+            std::memcpy(source.plans, copie, disposition::octets_copie);
+            return oui;
+        });
+        if (source.par != calcul::rand) {
+            amorcer_correctifs(source.plans);
+            source.prises = 0;
+            source.calculees = debut_des_pas;
+        }
+    } else if (source.par != calcul::rand) {
+        choisir<K, repli>(source, [&](auto noyau) { return lettres_conformes<decltype(noyau)>(source.plans, 0, essai); });
+    }
     return source;
 }
 
@@ -174,7 +185,7 @@ template <typename K>
 {
     // A file of no more values than the history laid has no step: a writer
     // that asks for more letters than it has is at fault.
-    if (source.calculees < debut_des_pas)
+    if (!pour_les_pas(source))
         std::abort();
     if (source.calculees > debut_des_pas) {
         const std::size_t attente = source.calculees - source.prises;

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -20,19 +21,6 @@
 inline constexpr bool rand_de_glibc = true;
 #else
 inline constexpr bool rand_de_glibc = false;
-#endif
-
-// AddressSanitizer reserves terabytes of address space for its shadow.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool sous_asan = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool sous_asan = true;
-#else
-inline constexpr bool sous_asan = false;
-#endif
-#else
-inline constexpr bool sous_asan = false;
 #endif
 
 // From value depuis on, rand's values xor masque (see rand_deviant.cpp).
@@ -120,6 +108,18 @@ inline std::string lire_fichier(const std::string& chemin)
     std::ifstream entree(chemin, std::ios::binary);
     return {std::istreambuf_iterator<char>(entree), std::istreambuf_iterator<char>()};
 }
+
+// A new folder for a test, removed with all it holds when the test ends.
+struct dossier_temporaire {
+    std::filesystem::path chemin;
+    dossier_temporaire()
+    {
+        std::string modele = (std::filesystem::temp_directory_path() / "brasse_adn.XXXXXX").string();
+        EXPECT_NE(mkdtemp(modele.data()), nullptr);
+        chemin = modele;
+    }
+    ~dossier_temporaire() { std::filesystem::remove_all(chemin); }
+};
 
 // Memory for the letter source, from an address aligned as it needs.
 struct memoire_ecrivain {

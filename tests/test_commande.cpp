@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The executable, run as a user runs it, in a temporary working directory.
+#include "disposition.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
 
@@ -63,15 +64,9 @@ class Commande : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string modele = (fs::temp_directory_path() / "brasse_adn.XXXXXX").string();
-        ASSERT_NE(mkdtemp(modele.data()), nullptr);
-        racine = modele;
-        travail = racine / "travail";
         fs::create_directory(travail);
         fichier = (travail / "alea.seq").string();
     }
-
-    void TearDown() override { fs::remove_all(racine); }
 
     // Starts brasse_adn in the working directory, its outputs to files.
     execution demarrer(const options& o)
@@ -181,16 +176,15 @@ protected:
         const resultat r = lancer(o);
         ASSERT_EQ(r.statut, 0) << r.erreurs;
         EXPECT_EQ(r.sortie + r.erreurs, "");
-        std::string ecarts;
-        for (const ecart& e : rand_deviant)
-            ecarts += " " + std::to_string(e.depuis) + ": " + std::to_string(e.masque);
         EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, rand_deviant))
             << "arguments '" << arguments[0] << "' '" << arguments[1] << "'"
-            << (ecarts.empty() ? "" : ", rand departing from value" + ecarts);
+            << (rand_deviant.empty() ? "" : ", rand departing last from value " +
+                                                std::to_string(rand_deviant.back().depuis));
     }
 
-    fs::path racine;
-    fs::path travail;
+    dossier_temporaire dossier;
+    fs::path racine = dossier.chemin;
+    fs::path travail = racine / "travail";
     std::string fichier;
 };
 
@@ -251,8 +245,8 @@ TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
 {
     fs::create_symlink("/dev/full", fichier);
     // Small enough to be written only at the end, in the last write, then
-    // large enough to fail while writing.
-    for (const char* nb_seq : {"1", "2000"}) {
+    // large enough to fail while writing: two blocks of output.
+    for (const std::string& nb_seq : {std::string("1"), std::to_string(2 * disposition::taille_bloc / 100)}) {
         const resultat r = lancer({{"100", nb_seq}});
         EXPECT_EQ(r.statut, 255) << nb_seq << " records";
         EXPECT_EQ(r.sortie, "");
@@ -390,7 +384,8 @@ TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
 
     // Given it, a run of ten times as many bytes, past the first block of
     // output both, takes no more.
-    const resultat petit = lancer({{"100", "20000"}}), grand = lancer({{"1000", "20000"}});
+    const std::string deux_blocs = std::to_string(2 * disposition::taille_bloc / 100);
+    const resultat petit = lancer({{"100", deux_blocs}}), grand = lancer({{"1000", deux_blocs}});
     EXPECT_EQ(petit.statut + grand.statut, 0);
     EXPECT_LT(grand.memoire, petit.memoire + 1024) << "KiB";
 }

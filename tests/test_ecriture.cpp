@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The writer, driven in-process on memory and device streams.
+#include "appels.hpp"
 #include "entetes.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
@@ -7,15 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "appels.hpp"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
@@ -25,12 +23,12 @@
 
 namespace {
 
-// srand(graine), then the writer, told the seed graine_annoncee, with the
-// kernel of rang, to a file that can't grow past the size of the file it
-// must write. The writer's memory is at an odd address (it aligns its
-// buffers within it), and nothing past it may change.
+// srand(graine), then the writer, told the seed graine_annoncee (graine
+// when none), with the kernel of rang, to a file that can't grow past the
+// size of the file it must write. The writer's memory is at an odd address
+// (it aligns its buffers within it), and nothing past it may change.
 std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq,
-                              unsigned graine_annoncee, std::size_t noyau = noyau_du_processeur())
+                              std::size_t noyau = noyau_du_processeur(), long graine_annoncee = -1)
 {
     std::srand(graine);
     const int fd = memfd_create("alea.seq", MFD_CLOEXEC | MFD_ALLOW_SEALING);
@@ -41,7 +39,8 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     EXPECT_EQ(fcntl(fd, F_ADD_SEALS, F_SEAL_GROW), 0);
     constexpr std::size_t temoin = 4096;
     std::vector<unsigned char> memoire(1 + taille_memoire() + temoin, 0xa5);
-    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, graine_annoncee, memoire.data() + 1, noyau))
+    const auto annoncee = static_cast<unsigned>(graine_annoncee < 0 ? graine : graine_annoncee);
+    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, annoncee, memoire.data() + 1, noyau))
         << std::strerror(errno);
     EXPECT_EQ(std::count(memoire.end() - temoin, memoire.end(), 0xa5), static_cast<long>(temoin))
         << "the writer wrote past its memory";
@@ -49,11 +48,6 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     EXPECT_EQ(pread(fd, texte.data(), texte.size(), 0), static_cast<ssize_t>(texte.size()));
     EXPECT_EQ(fermer_sequences(fd, true), 0);
     return texte;
-}
-
-std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq)
-{
-    return ecrire_en_memoire(graine, taille_seq, nb_seq, graine);
 }
 
 // The value rand would give next if nothing had drawn since srand(graine).
@@ -104,7 +98,7 @@ void memes_fichiers_de_chaque_noyau(unsigned graine, const std::vector<std::pair
             if (!noyau_disponible(rang))
                 continue;
             const std::string obtenu = ecrire_en_memoire(graine, static_cast<std::int32_t>(taille_seq),
-                                                         static_cast<std::int32_t>(nb_seq), graine, rang);
+                                                         static_cast<std::int32_t>(nb_seq), rang);
             EXPECT_TRUE(memes_fichiers(obtenu, attendu))
                 << taille_seq << " x " << nb_seq << ", kernel " << nom_du_noyau(rang);
         }
@@ -203,7 +197,7 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
                                       {static_cast<int>(disposition::taille_bloc) + 5, 2},
                                       {10, 30000},
                                       {100, 3000}})
-        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(4242, taille_seq, nb_seq, 4243),
+        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(4242, taille_seq, nb_seq, noyau_du_processeur(), 4243),
                                    fichier_attendu(4242, taille_seq, nb_seq)))
             << taille_seq << " x " << nb_seq;
 }
@@ -241,11 +235,11 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         GTEST_SKIP() << "this C library's rand is not the GNU one: the replica never takes over";
     // A kernel whose check fails, of its steps or of its letters, gives way
     // to the one it falls back on, and that one, failing too, to rand; the
-    // letters are rand's all the same.
-    constexpr std::size_t nombre = 150000;
-    const std::string attendu = lettres_de_rand(77, nombre);
+    // letters are rand's all the same. A file too short for steps checks
+    // the letters alone.
+    const std::string attendu = lettres_de_rand(77, 150000);
     memoire_ecrivain memoire(disposition::taille);
-    auto essayer = [&](auto noyau, auto repli, calcul voulu) {
+    auto essayer = [&](auto noyau, auto repli, calcul voulu, std::size_t nombre = 150000) {
         using K = decltype(noyau);
         using R = decltype(repli);
         std::srand(77);
@@ -258,12 +252,14 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
             else
                 placer_lettres<K>(source, lettres.data() + fait, 0, 1000, 1);
         }
-        EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu)) << K::nom << " falling back on " << R::nom;
+        EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu.substr(0, nombre)))
+            << K::nom << " falling back on " << R::nom << ", " << nombre << " letters";
     };
     pour_chaque_noyau([&](auto noyau) { essayer(noyau, noyau_portable{}, calcul::noyau); });
     essayer(noyau_faux<faute::pas>{}, noyau_portable{}, calcul::repli);
     essayer(noyau_faux<faute::lettres>{}, noyau_portable{}, calcul::repli);
     essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, calcul::rand);
+    essayer(noyau_faux<faute::runs>{}, noyau_portable{}, calcul::repli, 5000);
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
@@ -335,14 +331,16 @@ TEST(Ecriture, DemanderPlusDeLettresQueLeFichierNEnAArreteLeProcessus)
 {
     // A file has no letter past its last: a writer asking for one is at
     // fault, and must neither spin (drawing through rand, 10 letters) nor
-    // step planes that hold no history (1000, from the replica's values).
+    // step planes that hold no history (from the replica's values, up to as
+    // many as the history would take).
     memoire_ecrivain memoire(disposition::taille);
-    for (const std::size_t lettres : {10u, 1000u})
+    for (const std::size_t lettres : {std::size_t{10}, std::size_t{1000}, lettres_verifiees + debut_des_pas})
         EXPECT_DEATH(
             {
                 std::srand(7);
-                source_lettres source = preparer_source<noyau_portable>(memoire.alignee(), 7, lettres);
-                lettres_suivantes<noyau_portable>(source, 2 * lettres);
+                source_lettres source = (preparer_source<noyau_portable, noyau_portable>)(memoire.alignee(), 7, lettres);
+                std::string deux_fois(2 * lettres + disposition::debord_vecteur, '\0');
+                placer_lettres<noyau_portable>(source, deux_fois.data(), 0, 2 * lettres, 1);
             },
             "")
             << lettres << " letters";
