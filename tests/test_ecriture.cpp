@@ -245,6 +245,8 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         std::srand(77);
         source_lettres source = preparer_source<K, R>(memoire.alignee(), 77, nombre);
         EXPECT_EQ(source.par, voulu) << K::nom << " falling back on " << R::nom;
+        // (Through rand, no value of the planes may be taken for a letter.)
+        EXPECT_TRUE(voulu != calcul::rand || source.prises == source.calculees);
         std::string lettres(nombre + disposition::debord_vecteur, '\0');
         for (std::size_t fait = 0; fait < nombre; fait += 1000) {
             if (source.par == calcul::repli)
