@@ -10,7 +10,6 @@
 #if defined(__GLIBC__)
 #include <libintl.h>
 #endif
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,11 +54,6 @@ struct resultat {
     long memoire = 0;             // its largest resident size, in KiB
 };
 
-struct execution {
-    pid_t pid;
-    unsigned debut;
-};
-
 class Commande : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,8 +62,8 @@ protected:
         fichier = (travail / "alea.seq").string();
     }
 
-    // Starts brasse_adn in the working directory, its outputs to files.
-    execution demarrer(const options& o)
+    // Runs brasse_adn in the working directory, its outputs to files.
+    resultat lancer(const options& o)
     {
         // Cross-built, through the emulator that runs these tests.
         const char* const emulateur[] = {EMULATEUR nullptr};
@@ -82,7 +76,8 @@ protected:
         argv.push_back(nullptr);
         const std::string sorties[] = {(racine / "sortie").string(), (racine / "erreurs").string()};
 
-        const auto debut = static_cast<unsigned>(std::time(nullptr));
+        resultat r;
+        r.debut = static_cast<unsigned>(std::time(nullptr));
         const pid_t pid = fork();
         if (pid == 0) {
             const int sortie = open(sorties[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -123,17 +118,10 @@ protected:
             execvp(argv[0], argv.data());
             _exit(127);
         }
-        return {pid, debut};
-    }
-
-    resultat attendre(execution e)
-    {
-        resultat r;
         int etat = 0;
         rusage usage{};
-        EXPECT_EQ(wait4(e.pid, &etat, 0, &usage), e.pid);
+        EXPECT_EQ(wait4(pid, &etat, 0, &usage), pid);
         r.memoire = usage.ru_maxrss;
-        r.debut = e.debut;
         r.fin = static_cast<unsigned>(std::time(nullptr));
         if (WIFEXITED(etat))
             r.statut = WEXITSTATUS(etat);
@@ -143,8 +131,6 @@ protected:
         r.erreurs = lire_fichier((racine / "erreurs").string());
         return r;
     }
-
-    resultat lancer(const options& o) { return attendre(demarrer(o)); }
 
     // Whether "alea.seq" is the file for one of the seconds the run spanned,
     // from a rand that departs so from the C library's.
@@ -219,26 +205,6 @@ TEST_F(Commande, EcritLeFichierQueDonneLaGraineDeLaSeconde)
     verifier_execution({"80", "120"}, 80, 120);
     verifier_execution({"5", "0"}, 5, 0);
     EXPECT_EQ(fs::file_size(fichier), 0u);
-}
-
-TEST_F(Commande, AttendQueLeFichierNeSoitPlusEcritPuisLeRemplaceEntier)
-{
-    // The test holds the lock as a run still writing the file would.
-    ecrire_ancien_fichier();
-    const int verrou = open(fichier.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(flock(verrou, LOCK_EX), 0);
-    const execution e = demarrer({{"30", "5"}});
-    usleep(500000);
-    int etat = 0;
-    const pid_t fini = waitpid(e.pid, &etat, WNOHANG);
-    EXPECT_EQ(fini, 0) << "did not wait for the file";
-    EXPECT_EQ(lire_fichier(fichier), "ancien contenu\n") << "emptied while another run writes it";
-    close(verrou);
-    if (fini != 0)
-        return;
-    const resultat r = attendre(e);
-    EXPECT_EQ(r.statut, 0) << r.erreurs;
-    EXPECT_TRUE(fichier_de_la_seconde(r, 30, 5));
 }
 
 TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
@@ -319,28 +285,6 @@ TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
         EXPECT_EQ(r.erreurs, "brasse_adn : impossible d'ouvrir alea.seq en écriture : " + raison + "\n");
         EXPECT_TRUE(fs::is_empty(fichier));
     }
-}
-
-TEST_F(Commande, UnFichierMisALaPlaceDeCeluiAttenduEstCeluiQuiEstEcrit)
-{
-    // While the run waits for the lock on the file it opened, another is
-    // renamed over it: the run writes the new one, and the old is left whole.
-    ecrire_ancien_fichier();
-    const int ancien = open(fichier.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(flock(ancien, LOCK_EX), 0);
-    const execution e = demarrer({{"30", "5"}});
-    usleep(300000);
-    const std::string nouveau = (travail / "nouveau").string();
-    std::ofstream(nouveau) << "nouveau\n";
-    ASSERT_EQ(std::rename(nouveau.c_str(), fichier.c_str()), 0);
-    flock(ancien, LOCK_UN);
-    const resultat r = attendre(e);
-    EXPECT_EQ(r.statut, 0) << r.erreurs;
-    EXPECT_TRUE(fichier_de_la_seconde(r, 30, 5));
-    char reste[64] = {};
-    EXPECT_EQ(std::string(reste, static_cast<std::size_t>(pread(ancien, reste, sizeof reste, 0))),
-              "ancien contenu\n");
-    close(ancien);
 }
 
 TEST_F(Commande, UnLienEstSuiviMemeVersRienEtGarde)

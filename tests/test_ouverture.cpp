@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,30 +66,66 @@ TEST(Comptes, SeLisentSansRefusEnBaseDixSur32Bits)
         EXPECT_EQ(lire_compte(texte), compte) << '"' << texte << '"';
 }
 
-TEST_F(Ouverture, UnFichierVideNEstPasVideDeNouveauEtLeVerrouPeutManquer)
+TEST_F(Ouverture, VideLeFichierQueDonneLeNomQuandPlusAucuneAutreNeLEcrit)
 {
     // Emptying an empty file is not free (ext4 then writes the whole new file
     // at the close): only a file with bytes is emptied. Where the file system
-    // has no lock, the file is written all the same. (Each case: what the
-    // name gives before, nullptr for nothing, and how the lock fails.)
-    using cas = std::pair<const char*, int>;
-    for (const cas& c : {cas{nullptr, 0}, cas{"", 0}, cas{"ancien contenu\n", 0}, cas{"ancien\n", ENOLCK}}) {
+    // has no lock, the file is written all the same. Where another run (the
+    // test) writes it and holds its lock, the opening waits for it, through
+    // signals that interrupt the wait, and empties the file only once that
+    // run has closed it; when another file was renamed over it meanwhile,
+    // that one is opened and emptied, and the old left whole. A new file has
+    // the mode that opening for writing gives under the umask.
+    struct cas {
+        const char* avant;  // nullptr for no file
+        int verrou;         // how the lock fails
+        bool autre;         // another run holds it
+        int interruptions;
+        bool remplace;
+    };
+    const cas table[] = {{nullptr, 0, false, 0, false}, {"", 0, false, 0, false}, {"ancien\n", 0, false, 0, false},
+                         {"ancien\n", ENOLCK, false, 0, false}, {"ancien\n", 0, true, 0, false},
+                         {"ancien\n", 0, true, 2, false}, {"ancien\n", 0, true, 0, true}, {"ancien\n", 0, true, 1, true}};
+    const mode_t umask_avant = umask(002);
+    for (const cas& c : table) {
         fs::remove("alea.seq");
-        if (c.first != nullptr)
-            std::ofstream("alea.seq") << c.first;
-        int vidages = 0, erreur = 0;
+        fs::remove("ancien");
+        if (c.avant != nullptr) {
+            std::ofstream("alea.seq") << c.avant;
+            fs::create_hard_link("alea.seq", "ancien");
+        }
+        int autre = c.autre ? open("alea.seq", O_RDONLY | O_CLOEXEC) : -1, attentes = 0, vidages = 0, erreur = 0;
+        ASSERT_TRUE(!c.autre || flock(autre, LOCK_EX) == 0);
         const ouverture o = ouvrir(
             [&](appel a) {
                 vidages += a == appel::vidage;
-                return a == appel::verrou ? c.second : 0;
+                EXPECT_TRUE(a != appel::vidage || autre < 0) << "emptied while another run writes it";
+                if (a != appel::verrou || ++attentes <= c.interruptions)
+                    return a == appel::verrou ? EINTR : 0;
+                if (c.remplace && autre >= 0) {
+                    std::ofstream("nouveau") << "nouveau\n";
+                    fs::rename("nouveau", "alea.seq");
+                }
+                // The other run ends: its lock goes with its file.
+                if (autre >= 0)
+                    close(std::exchange(autre, -1));
+                return c.verrou;
             },
             erreur);
-        const std::string avant = c.first ? c.first : "(none)";
-        ASSERT_GE(o.fd, 0) << avant << ": " << (o.echec ? o.echec : "");
+        const std::string trace = std::string(c.avant ? c.avant : "(none)") + (c.autre ? ", held" : "") + ", " +
+                                  std::to_string(c.interruptions) + " interrupted" + (c.remplace ? ", replaced" : "");
+        ASSERT_GE(o.fd, 0) << trace << ": " << (o.echec ? o.echec : "");
+        struct stat ouvert {}, nomme {};
+        EXPECT_EQ(fstat(o.fd, &ouvert) + stat("alea.seq", &nomme), 0);
         close(o.fd);
-        EXPECT_EQ(vidages, c.first != nullptr && *c.first != '\0') << avant;
-        EXPECT_EQ(lire_fichier("alea.seq"), "") << avant;
+        EXPECT_EQ(ouvert.st_ino, nomme.st_ino) << trace;
+        EXPECT_EQ(attentes, c.interruptions + 1 + c.remplace) << trace;
+        EXPECT_EQ(vidages, c.avant != nullptr && *c.avant != '\0') << trace;
+        EXPECT_EQ(lire_fichier("alea.seq"), "") << trace;
+        EXPECT_EQ(lire_fichier("ancien"), c.remplace ? c.avant : "") << trace;
+        EXPECT_EQ(fs::status("alea.seq").permissions(), fs::perms{0664}) << trace;
     }
+    umask(umask_avant);
 }
 
 TEST_F(Ouverture, QuiRenonceNeRetireQueCeQuElleSeuleAFait)
