@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -130,25 +131,30 @@ TEST_F(Ouverture, VideLeFichierQueDonneLeNomQuandPlusAucuneAutreNeLEcrit)
 
 TEST_F(Ouverture, QuiRenonceNeRetireQueCeQuElleSeuleAFait)
 {
-    // What the name gives before, the call that fails and how, whether
-    // another empty file is put at the name just before, and what the name
-    // gives after: a file the opening created and that is still empty, at
-    // that name, goes; anything else stays as it was. (A link's target,
-    // created through it, stays: never removed through a link.)
+    // What the name gives before, the call that fails (once) and how, what
+    // another does, and what the name gives after: a file the opening
+    // created and that is still empty, at that name, goes; anything else
+    // stays as it was. (A link's target, created through it, stays: never
+    // removed through a link.) Another may put an empty file at the name
+    // just before the call fails; or, at the opening's first call, take the
+    // lock of the file it made, write to it, and let go or hold it.
+    enum autre { rien, remplace, ecrit, tient };
     struct cas {
         const char* avant;
         appel quoi;
         int erreur;
-        bool remplace;
+        autre fait;
         const std::string& echec;
         const char* apres;
     };
     const cas table[] = {
-        {"none", appel::etat_du_nom, EIO, false, etat, "none"},
-        {"none", appel::etat_du_nom, EIO, true, etat, ""},
-        {"", appel::etat_du_nom, EIO, false, etat, ""},
-        {"ancien\n", appel::vidage, EIO, false, vider, "ancien\n"},
-        {"-> cible", appel::etat_du_nom, EACCES, false, etat, "-> cible, a file"},
+        {"none", appel::etat_du_nom, EIO, rien, etat, "none"},
+        {"none", appel::etat_du_nom, EIO, remplace, etat, ""},
+        {"", appel::etat_du_nom, EIO, rien, etat, ""},
+        {"ancien\n", appel::vidage, EIO, rien, vider, "ancien\n"},
+        {"-> cible", appel::etat_du_nom, EACCES, rien, etat, "-> cible, a file"},
+        {"none", appel::vidage, EIO, ecrit, vider, ">Seq0\nACGT\n"},
+        {"none", appel::etat_du_fichier, EIO, tient, etat, ""},
     };
     for (const cas& c : table) {
         fs::remove("alea.seq");
@@ -157,17 +163,30 @@ TEST_F(Ouverture, QuiRenonceNeRetireQueCeQuElleSeuleAFait)
             fs::create_symlink("cible", "alea.seq");
         else if (std::string(c.avant) != "none")
             std::ofstream("alea.seq") << c.avant;
-        int erreur = 0;
+        int erreur = 0, autre = -1;
+        bool echoue = false;
         const ouverture o = ouvrir(
             [&](appel a) {
-                if (a == c.quoi && c.remplace) {
+                if ((c.fait == ecrit || c.fait == tient) && autre < 0) {
+                    autre = open("alea.seq", O_WRONLY | O_CLOEXEC);
+                    EXPECT_EQ(flock(autre, LOCK_EX | LOCK_NB), 0);
+                    EXPECT_EQ(write(autre, c.apres, std::strlen(c.apres)), static_cast<ssize_t>(std::strlen(c.apres)));
+                    if (c.fait == ecrit)
+                        flock(autre, LOCK_UN);
+                }
+                if (a == c.quoi && c.fait == remplace) {
                     std::ofstream("autre").close();
                     fs::rename("autre", "alea.seq");
                 }
-                return a == c.quoi ? c.erreur : 0;
+                if (a != c.quoi || std::exchange(echoue, true))
+                    return 0;
+                return c.erreur;
             },
             erreur);
-        const std::string trace = c.echec + (c.remplace ? ", replaced" : "") + ", before: " + c.avant;
+        if (autre >= 0)
+            close(autre);
+        const char* const faits[] = {"", ", replaced", ", written by another", ", held by another"};
+        const std::string trace = c.echec + faits[c.fait] + ", before: " + c.avant;
         EXPECT_EQ(o.fd, -1) << trace;
         EXPECT_EQ(o.echec ? o.echec : "", c.echec) << trace;
         EXPECT_EQ(erreur, c.erreur) << trace;
@@ -177,51 +196,6 @@ TEST_F(Ouverture, QuiRenonceNeRetireQueCeQuElleSeuleAFait)
                                                               (fs::is_regular_file("alea.seq") ? ", a file" : "")
                                                         : lire_fichier("alea.seq");
         EXPECT_EQ(apres, c.apres) << trace;
-    }
-}
-
-TEST_F(Ouverture, QuiRenonceLaisseLeFichierDUneAutre)
-{
-    // The opening creates alea.seq; another run (the test) takes its lock
-    // first. Either it writes its whole file and lets go, and the opening
-    // can't empty it; or, before it writes, the opening can't read the
-    // file's state. Either way the opening gives up, and the other's file
-    // stays.
-    struct cas {
-        appel tenu;  // where the other run steps in
-        appel echoue;
-        std::string entier;  // what the other writes
-        const std::string& echec;
-    };
-    for (const cas& c : {cas{appel::verrou, appel::vidage, ">Seq0\nACGT\n", vider},
-                         cas{appel::etat_du_fichier, appel::etat_du_fichier, "", etat}}) {
-        fs::remove("alea.seq");
-        int autre = -1, erreur = 0;
-        bool echoue = false;  // once only
-        const ouverture o = ouvrir(
-            [&](appel a) {
-                if (a == c.tenu && autre < 0) {
-                    autre = open("alea.seq", O_WRONLY | O_CLOEXEC);
-                    EXPECT_EQ(flock(autre, LOCK_EX | LOCK_NB), 0);
-                    EXPECT_EQ(write(autre, c.entier.data(), c.entier.size()),
-                              static_cast<ssize_t>(c.entier.size()));
-                    if (c.tenu == appel::verrou)
-                        close(autre);
-                }
-                if (a != c.echoue || echoue)
-                    return 0;
-                echoue = true;
-                return EIO;
-            },
-            erreur);
-        if (c.tenu != appel::verrou)
-            close(autre);
-        EXPECT_NE(autre, -1) << c.echec << ": the opening never made that call";
-        EXPECT_EQ(o.fd, -1);
-        EXPECT_EQ(o.echec ? o.echec : "", c.echec);
-        EXPECT_EQ(erreur, EIO);
-        EXPECT_TRUE(fs::is_regular_file("alea.seq")) << c.echec;
-        EXPECT_EQ(lire_fichier("alea.seq"), c.entier);
     }
 }
 
