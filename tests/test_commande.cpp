@@ -7,9 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#if defined(__GLIBC__)
-#include <libintl.h>
-#endif
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -264,15 +261,14 @@ TEST_F(Commande, FichierImpossibleAOuvrirDonne255EtUneLigneDErreur)
     // The system's reason in the messages' language, French where the system
     // has it: the messages' locale alone, whatever the others say, even
     // naming a locale the system lacks.
+    // (Their characters from LC_CTYPE here: binding the C library's messages
+    // to UTF-8 in this process would hide a raison() that does not.)
     std::vector<std::pair<std::string, std::string>> langues = {{"C", std::strerror(EISDIR)}};
-    if (std::setlocale(LC_MESSAGES, "fr_FR.UTF-8") != nullptr) {
-#if defined(__GLIBC__)
-        bind_textdomain_codeset("libc", "UTF-8");
-#endif
-        if (std::string(std::strerror(EISDIR)) != langues[0].second)
-            langues.emplace_back("fr_FR.UTF-8", std::strerror(EISDIR));
-        std::setlocale(LC_MESSAGES, "C");
-    }
+    if (std::setlocale(LC_MESSAGES, "fr_FR.UTF-8") != nullptr && std::setlocale(LC_CTYPE, "fr_FR.UTF-8") != nullptr &&
+        std::string(std::strerror(EISDIR)) != langues[0].second)
+        langues.emplace_back("fr_FR.UTF-8", std::strerror(EISDIR));
+    std::setlocale(LC_MESSAGES, "C");
+    std::setlocale(LC_CTYPE, "C");
     if (langues.size() == 1)
         std::cout << "[ NOTE ] no French messages on this system: only the C locale tried\n";
     for (const auto& [langue, raison] : langues) {

@@ -14,9 +14,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <utility>
 
@@ -197,6 +200,30 @@ TEST_F(Ouverture, QuiRenonceNeRetireQueCeQuElleSeuleAFait)
                                                         : lire_fichier("alea.seq");
         EXPECT_EQ(apres, c.apres) << trace;
     }
+}
+
+TEST(Raison, EnUtf8MemeQuandLesCaracteresSontCeuxDeC)
+{
+    // The messages' locale alone comes from the environment: in a process
+    // that never sets LC_CTYPE, whose characters are the C locale's, ASCII,
+    // the reason is in UTF-8 all the same. (In a child: the environment and
+    // the locale go with it.)
+    const std::string anglais = std::strerror(EACCES);
+    const bool francais = std::setlocale(LC_MESSAGES, "fr_FR.UTF-8") != nullptr && anglais != std::strerror(EACCES);
+    std::setlocale(LC_MESSAGES, "C");
+    if (!francais) {
+        std::cout << "[ NOTE ] no French messages on this system: the reason's characters not tried\n";
+        return;
+    }
+    EXPECT_EXIT(
+        {
+            unsetenv("LC_ALL");
+            unsetenv("LANGUAGE");
+            setenv("LC_MESSAGES", "fr_FR.UTF-8", 1);
+            std::fputs(raison(EACCES), stderr);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^Permission non accordée$");
 }
 
 TEST_F(Ouverture, UnNomQuiDisparaitAChaqueAttenteFaitRenoncerApresHuitEssais)
