@@ -37,6 +37,7 @@ struct options {
     std::vector<std::string> arguments;
     rlim_t taille_max = RLIM_INFINITY;  // file size limit
     bool sigxfsz_ignore = true;         // with the limit: a write beyond it fails
+    bool entree_fermee = false;         // no standard input
     std::vector<std::pair<std::string, std::string>> variables;
     std::vector<ecart> rand_deviant;  // a preloaded rand that departs so
     std::size_t memoire_refusee = 0;  // a preloaded calloc refuses as many bytes
@@ -80,7 +81,7 @@ protected:
             const int sortie = open(sorties[0].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int erreurs = open(sorties[1].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (sortie < 0 || erreurs < 0 || dup2(sortie, 1) < 0 || dup2(erreurs, 2) < 0 ||
-                chdir(travail.c_str()) != 0)
+                chdir(travail.c_str()) != 0 || (o.entree_fermee && close(0) != 0))
                 _exit(126);
             auto variables = o.variables;
             std::string prechargees;
@@ -151,18 +152,15 @@ protected:
     // Runs a successful command and checks "alea.seq". With rand_deviant,
     // the test library's rand is preloaded with those departures, and the
     // file follows it.
-    void verifier_execution(const std::vector<std::string>& arguments, int taille_seq, int nb_seq,
-                            const std::vector<ecart>& rand_deviant = {})
+    void verifier_execution(const options& o, int taille_seq, int nb_seq)
     {
-        options o{arguments};
-        o.rand_deviant = rand_deviant;
         const resultat r = lancer(o);
         ASSERT_EQ(r.statut, 0) << r.erreurs;
         EXPECT_EQ(r.sortie + r.erreurs, "");
-        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, rand_deviant))
-            << "arguments '" << arguments[0] << "' '" << arguments[1] << "'"
-            << (rand_deviant.empty() ? "" : ", rand departing last from value " +
-                                                std::to_string(rand_deviant.back().depuis));
+        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, o.rand_deviant))
+            << "arguments '" << o.arguments[0] << "' '" << o.arguments[1] << "'"
+            << (o.rand_deviant.empty() ? "" : ", rand departing last from value " +
+                                                  std::to_string(o.rand_deviant.back().depuis));
     }
 
     dossier_temporaire dossier;
@@ -196,12 +194,18 @@ TEST_F(Commande, EcritLeFichierQueDonneLaGraineDeLaSeconde)
 {
     // A longer file left in place must be replaced whole.
     ecrire_ancien_fichier(std::string(5000, 'x'));
-    verifier_execution({"4", "3"}, 4, 3);
+    verifier_execution({{"4", "3"}}, 4, 3);
     EXPECT_EQ(fs::file_size(fichier), 33u);
 
-    verifier_execution({"80", "120"}, 80, 120);
-    verifier_execution({"5", "0"}, 5, 0);
+    verifier_execution({{"80", "120"}}, 80, 120);
+    verifier_execution({{"5", "0"}}, 5, 0);
     EXPECT_EQ(fs::file_size(fichier), 0u);
+
+    // Standard input closed: the file is descriptor 0.
+    ecrire_ancien_fichier();
+    options o{{"4", "3"}};
+    o.entree_fermee = true;
+    verifier_execution(o, 4, 3);
 }
 
 TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
@@ -292,7 +296,7 @@ TEST_F(Commande, UnLienEstSuiviMemeVersRienEtGarde)
     for (const bool existe : {false, true}) {
         if (existe)
             std::ofstream(cible) << "ancien contenu\n";
-        verifier_execution({"30", "5"}, 30, 5);
+        verifier_execution({{"30", "5"}}, 30, 5);
         EXPECT_TRUE(fs::is_symlink(fichier));
         EXPECT_TRUE(fs::is_regular_file(cible)) << (existe ? "existing target" : "no target");
         fs::remove(cible);
@@ -304,9 +308,12 @@ TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)
     // A preloaded rand that departs from the C library's, letter by letter:
     // from the first value, at the last value checked, in bits no letter
     // uses, at the first value only, and only after the values checked.
+    options o{{"1000", "300"}};
     for (const std::vector<ecart>& ecarts : std::vector<std::vector<ecart>>{
-             {{0, 2}}, {{63, 2}}, {{0, 1 << 20}, {64, 2}}, {{0, 2}, {1, 0}, {64, 2}}, {{64, 2}}, {{100, 3}}})
-        verifier_execution({"1000", "300"}, 1000, 300, ecarts);
+             {{0, 2}}, {{63, 2}}, {{0, 1 << 20}, {64, 2}}, {{0, 2}, {1, 0}, {64, 2}}, {{64, 2}}, {{100, 3}}}) {
+        o.rand_deviant = ecarts;
+        verifier_execution(o, 1000, 300);
+    }
 }
 
 TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
