@@ -81,3 +81,12 @@ extern "C" ssize_t write(int fd, const void* octets, std::size_t nombre)
     }
     return vraie(fd, octets, nombre);
 }
+
+// Hidden, not exported: looked up by name, "rand" is still the C library's,
+// as in the tool, so the writer checks its replica against these values.
+extern "C" __attribute__((visibility("hidden"))) int rand() noexcept
+{
+    static const auto vraie = suivante<int (*)()>("rand");
+    const int valeur = vraie();
+    return appels::tirer && !dans_un_crochet ? sous_crochet(appels::tirer, valeur) : valeur;
+}
