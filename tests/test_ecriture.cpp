@@ -287,16 +287,24 @@ TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
     EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(99, 0, 1'000'001), fichier_attendu(99, 0, 1'000'001)));
 }
 
-TEST(Ecriture, LesGabaritsDEntetesVontJusquAuDernierNumero)
+TEST(Entetes, SuiventLesNumerosJusquAuDernierQuUnFichierCompte)
 {
-    // Ten records from each, to the last a file can number, and on to the
-    // largest q.
-    for (std::uint32_t dizaine : {0u, 1u, 9u, 10u, 99u, 100u, 12345678u, 99999999u, 100000000u,
-                                  214748364u, 999999999u, 1000000000u, UINT32_MAX}) {
-        const gabarit g = gabarit_de(dizaine);
-        const std::string attendu = "\n>Seq" + (dizaine > 0 ? std::to_string(dizaine) : "") + "0\n";
-        ASSERT_LE(attendu.size(), sizeof g.texte);
-        EXPECT_EQ(std::string(g.texte, g.longueur), attendu);
+    // Made anew from tens around each power of ten, and at the last a file
+    // numbers (record INT32_MAX - 1), then followed ten after ten as the
+    // writer follows them: each header is its record's number; the tens of
+    // one text are those suite_de and dizaines_du_texte both say.
+    constexpr std::uint32_t derniere = (INT32_MAX - 1) / 10, dizaines = 3000;
+    for (std::uint32_t puissance = 1; puissance <= 1'000'000'000; puissance *= 10) {
+        const std::uint32_t depart = std::min(puissance - std::min(puissance, dizaines / 2), derniere + 1 - dizaines);
+        EXPECT_TRUE(meme_regle(depart, depart + dizaines)) << "from ten " << depart;
+        entetes h{};
+        refaire_entetes(h, depart);
+        for (std::uint32_t dizaine = depart; dizaine < depart + dizaines; ++dizaine, dizaine_suivante(h))
+            for (unsigned j = 0; j < 10; ++j) {
+                const entete e = h.e + static_cast<unsigned char>(j) * h.un;
+                const std::string attendu = "\n>Seq" + std::to_string(std::uint64_t{dizaine} * 10 + j) + "\n";
+                ASSERT_EQ(std::string(reinterpret_cast<const char*>(&e), h.longueur), attendu);
+            }
     }
 }
 
