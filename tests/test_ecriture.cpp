@@ -17,6 +17,7 @@
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -27,15 +28,18 @@ namespace {
 // srand(graine), then the writer, told the seed graine_annoncee (graine
 // when none), with the kernel of rang, to a file that can't grow past the
 // size of the file it must write. The writer's memory is at an odd address
-// (it aligns its buffers within it), and nothing past it may change.
+// (it aligns its buffers within it), filled with 0xa5: nothing past it may
+// change, nor anything past the block of output further than a write may
+// run: ten of the file's longest records and a vector, for records written
+// ten at a time; else what a run of letters is asked past it and a vector.
 std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq,
                               std::size_t noyau = noyau_du_processeur(), long graine_annoncee = -1)
 {
     std::srand(graine);
     const int fd = memfd_create("alea.seq", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     EXPECT_GE(fd, 0);
-    const std::size_t taille = taille_de_fichier(taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0,
-                                                 nb_seq > 0 ? static_cast<std::size_t>(nb_seq) : 0);
+    const std::size_t lettres = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
+    const std::size_t taille = taille_de_fichier(lettres, nb_seq > 0 ? static_cast<std::size_t>(nb_seq) : 0);
     EXPECT_EQ(ftruncate(fd, static_cast<off_t>(taille)), 0);
     EXPECT_EQ(fcntl(fd, F_ADD_SEALS, F_SEAL_GROW), 0);
     constexpr std::size_t temoin = 4096;
@@ -45,6 +49,15 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
         << std::strerror(errno);
     EXPECT_EQ(std::count(memoire.end() - temoin, memoire.end(), 0xa5), static_cast<long>(temoin))
         << "the writer wrote past its memory";
+    // How far the writer wrote past its block, at its offset from the memory's first aligned byte.
+    const auto fin_du_bloc = memoire.begin() + 1 + (0 - reinterpret_cast<std::uintptr_t>(memoire.data() + 1)) % disposition::alignement +
+                             disposition::bloc + disposition::taille_bloc;
+    const long au_dela = std::find_if(memoire.rbegin() + temoin, std::make_reverse_iterator(fin_du_bloc),
+                                      [](unsigned char o) { return o != 0xa5; }).base() - fin_du_bloc;
+    const std::size_t plus_long = 4 + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres + 1;
+    const std::size_t borne = (lettres <= disposition::lettres_courtes ? 10 * plus_long : disposition::au_dela_du_bloc) +
+                              disposition::debord_vecteur;
+    EXPECT_LE(au_dela, static_cast<long>(borne)) << "bytes written past the block's end, " << taille_seq << " x " << nb_seq;
     std::string texte(static_cast<std::size_t>(lseek(fd, 0, SEEK_CUR)), '\0');
     EXPECT_EQ(pread(fd, texte.data(), texte.size(), 0), static_cast<ssize_t>(texte.size()));
     EXPECT_EQ(fermer_sequences(fd, true), 0);
@@ -73,27 +86,17 @@ testing::AssertionResult memes_fichiers(const std::string& obtenu, const std::st
            << attendu.substr(i > 20 ? i - 20 : 0, 40) << "\"";
 }
 
-} // namespace
-
-TEST(Ecriture, LettresEtEntetesSuiventLeGenerateurDansLOrdreDuFichier)
-{
-    // 12 records cross from Seq9 to Seq10; 1000 letters stay on one line.
-    for (auto [taille_seq, nb_seq] : {std::pair{4, 3}, {1, 12}, {57, 25}, {1000, 2}})
-        EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(20261208, taille_seq, nb_seq),
-                                   fichier_attendu(20261208, taille_seq, nb_seq)))
-            << taille_seq << " x " << nb_seq;
-    EXPECT_EQ(ecrire_en_memoire(1, 4, 3).size(), 33u);
-}
+using formes = std::vector<std::pair<std::size_t, std::size_t>>;
 
 // Every kernel this processor runs writes the file that rand gives, for
 // every shape: the seed's letters once, each shape's file from them.
-void memes_fichiers_de_chaque_noyau(unsigned graine, const std::vector<std::pair<std::size_t, std::size_t>>& formes)
+void memes_fichiers_de_chaque_noyau(unsigned graine, const formes& f)
 {
     std::size_t plus_long = 0;
-    for (auto [taille_seq, nb_seq] : formes)
+    for (auto [taille_seq, nb_seq] : f)
         plus_long = std::max(plus_long, taille_seq * nb_seq);
     const std::string lettres = lettres_de_rand(graine, plus_long);
-    for (auto [taille_seq, nb_seq] : formes) {
+    for (auto [taille_seq, nb_seq] : f) {
         const std::string attendu = fichier_de(lettres, taille_seq, nb_seq);
         for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang) {
             if (!noyau_disponible(rang))
@@ -106,89 +109,117 @@ void memes_fichiers_de_chaque_noyau(unsigned graine, const std::vector<std::pair
     }
 }
 
-// Of records of lettres_courtes letters or one less, the shape of at most
-// 32 MiB whose ten records start nearest before a block of output ends:
-// written ten at a time, they then run furthest past it.
-std::pair<std::size_t, std::size_t> dix_courts_au_bout_d_un_bloc()
+// Of records of de to a letters, in files of at most limite bytes, the
+// shape whose last ten records start nearest a block's end: before it,
+// where, written ten at a time, they run furthest past it; or past it by
+// more than a vector, where they must go to the next block (written there,
+// they would run past what ecrire_en_memoire allows).
+std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::size_t a, std::size_t limite,
+                                                          bool apres)
 {
-    constexpr std::size_t bloc = disposition::taille_bloc, courtes = disposition::lettres_courtes;
+    constexpr std::size_t bloc = disposition::taille_bloc;
     std::pair<std::size_t, std::size_t> forme{};
     std::size_t plus_pres = bloc;
-    for (std::size_t taille_seq : {courtes, courtes - 1}) {
+    for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq) {
         // debut: record i's first byte in the file; its header's line feed in
-        // front is where its ten begins to be written.
-        std::size_t debut = 0, largeur = 1, dizaine = 10;
-        for (std::size_t i = 0; debut < (std::size_t{32} << 20); ++i) {
+        // front is where its ten begins to be written; dix, the ten before.
+        std::size_t debut = 0, largeur = 1, dizaine = 10, dix = 0;
+        for (std::size_t i = 0; debut < limite; ++i) {
             if (i == dizaine)
                 ++largeur, dizaine *= 10;
-            const std::size_t avant_la_fin = bloc - (debut + bloc - 1) % bloc;
-            if (i % 10 == 0 && i > 0 && avant_la_fin < plus_pres)
-                plus_pres = avant_la_fin, forme = {taille_seq, i + 10};
+            if (i % 10 == 0 && i > 0) {
+                const std::size_t ecart = apres ? (debut - 1) % bloc : bloc - (debut - 1) % bloc;
+                const bool premiere_apres = (debut - 1) / bloc > dix / bloc;
+                if ((!apres || (premiere_apres && ecart > disposition::debord_vecteur)) && ecart < plus_pres)
+                    plus_pres = ecart, forme = {taille_seq, i + 10};
+                dix = debut - 1;
+            }
             debut += 4 + largeur + 1 + taille_seq + 1;
         }
     }
     return forme;
 }
 
-TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierAChaqueLimite)
+// Every length from de to a, each into the second step of the replica's
+// values.
+formes pour_les_longueurs(std::size_t de, std::size_t a, formes f = {})
 {
+    const std::size_t lettres = lettres_verifiees + debut_des_pas + valeurs_par_pas + 1000;
+    for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq)
+        f.emplace_back(taille_seq, taille_seq == 0 ? 1000 : (lettres + taille_seq - 1) / taille_seq);
+    return f;
+}
+
+// A seed and the shapes of the files written from it, by every kernel.
+struct graine_et_formes {
+    const char* nom;
+    unsigned graine;
+    formes (*faire)();
+};
+
+constexpr std::size_t verifiees = lettres_verifiees, fin_seules = lettres_verifiees + debut_des_pas;
+constexpr std::size_t bloc = disposition::taille_bloc, courtes = disposition::lettres_courtes;
+constexpr std::size_t lot = disposition::lot_lettres, pas = valeurs_par_pas;
+
+const graine_et_formes graines_et_formes[] = {
     // Where the file changes hands: after the letters checked against rand,
     // after the replica's single values, at every step of values, and where
     // a block of output ends inside a header (- 10), right after a line
     // (- 7), before a line feed (- 6) or inside letters. Records of each
     // length that changes how they are written (none, one copy, ten at a
     // time as vectors, from letters made together, one by one), on both
-    // sides of it, up to where their headers change width.
-    constexpr std::size_t verifiees = lettres_verifiees, fin_seules = lettres_verifiees + debut_des_pas;
-    constexpr std::size_t bloc = disposition::taille_bloc, courtes = disposition::lettres_courtes;
-    constexpr std::size_t lot = disposition::lot_lettres, pas = valeurs_par_pas;
-    std::vector<std::pair<std::size_t, std::size_t>> formes = {
-        {1, 200},       {verifiees - 1, 1}, {verifiees - 1, 2},  {verifiees, 1},  {verifiees + 1, 1},
-        {fin_seules - 1, 1}, {fin_seules, 1}, {fin_seules + 1, 3}, {pas + 1, 5},  {bloc - 10, 3},
-        {bloc - 7, 3},  {bloc - 6, 3},      {bloc - 1, 2},       {bloc, 2},       {bloc + 1, 2},
-        {3, 120000},    {100, 50000},       {16, 70000},         {17, 60000},     {31, 40000},
-        {32, 40000},    {33, 40000},        {63, 20000},         {64, 20000},     {65, 20000},
-        {courtes, 5000}, {courtes + 1, 5000}, {lot - 1, 150},    {lot + 1, 150},  {2, 100001},
-        {9, 999},       {15, 10001},        {20'000'000, 1},   dix_courts_au_bout_d_un_bloc(),
-    };
-    memes_fichiers_de_chaque_noyau(1765200001, formes);
-}
-
-// Every length from de to a, each into the second step of the replica's
-// values.
-void memes_fichiers_pour_les_longueurs(unsigned graine, std::size_t de, std::size_t a)
-{
-    std::vector<std::pair<std::size_t, std::size_t>> formes;
-    const std::size_t lettres = lettres_verifiees + debut_des_pas + valeurs_par_pas + 1000;
-    for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq)
-        formes.emplace_back(taille_seq, taille_seq == 0 ? 1000 : (lettres + taille_seq - 1) / taille_seq);
-    memes_fichiers_de_chaque_noyau(graine, formes);
-}
-
-TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierPourChaqueLongueurJusquA300)
-{
-    memes_fichiers_pour_les_longueurs(1765200002, 0, 300);
-}
-
-TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierPourChaqueLongueurDe301A600EtAutourDe4096Et8192)
-{
-    memes_fichiers_pour_les_longueurs(1765200003, 301, 600);
-    memes_fichiers_pour_les_longueurs(1765200004, 4096 - 8, 4096 + 8);
-    memes_fichiers_pour_les_longueurs(1765200005, 8192 - 8, 8192 + 8);
-}
-
-TEST(Ecriture, ChaqueNoyauDonneLeMemeFichierQuandLesNumerosPrennentUnChiffre)
-{
+    // sides of it, up to where their headers change width. 12 records cross
+    // from Seq9 to Seq10; 1000 letters stay on one line.
+    {"AChaqueLimite", 1765200001, [] {
+         return formes{{1, 200}, {verifiees - 1, 1}, {verifiees - 1, 2}, {verifiees, 1}, {verifiees + 1, 1},
+                       {fin_seules - 1, 1}, {fin_seules, 1}, {fin_seules + 1, 3}, {pas + 1, 5}, {bloc - 10, 3},
+                       {bloc - 7, 3}, {bloc - 6, 3}, {bloc - 1, 2}, {bloc, 2}, {bloc + 1, 2}, {3, 120000},
+                       {100, 50000}, {16, 70000}, {17, 60000}, {31, 40000}, {32, 40000}, {33, 40000}, {63, 20000},
+                       {64, 20000}, {65, 20000}, {courtes, 5000}, {courtes + 1, 5000}, {lot - 1, 150}, {lot + 1, 150},
+                       {2, 100001}, {9, 999}, {15, 10001}, {20'000'000, 1}, {4, 3}, {1, 12}, {57, 25}, {1000, 2}};
+     }},
+    // Ten records that start just before a block's end, and, for each way of
+    // taking letters (none, up to 16, up to lettres_courtes, more), just
+    // past it.
+    {"AuBoutDUnBloc", 1765200007, [] {
+         constexpr std::size_t quatre = std::size_t{4} << 20;
+         return formes{dix_au_bout_d_un_bloc(courtes - 1, courtes, std::size_t{32} << 20, false),
+                       dix_au_bout_d_un_bloc(0, 0, quatre, true), dix_au_bout_d_un_bloc(1, 16, quatre, true),
+                       dix_au_bout_d_un_bloc(courtes - 15, courtes, quatre, true),
+                       dix_au_bout_d_un_bloc(courtes + 1, courtes + 16, quatre, true)};
+     }},
+    {"PourChaqueLongueurJusquA300", 1765200002, [] { return pour_les_longueurs(0, 300); }},
+    {"PourChaqueLongueurDe301A600EtAutourDe4096Et8192", 1765200003,
+     [] { return pour_les_longueurs(8192 - 8, 8192 + 8, pour_les_longueurs(4096 - 8, 4096 + 8, pour_les_longueurs(301, 600))); }},
     // The headers' carries, 9 to 10, 99 to 100 and on to 999999 to 1000000,
     // with records of each way of writing them.
-    std::vector<std::pair<std::size_t, std::size_t>> formes;
-    for (std::size_t puissance = 10; puissance <= 1'000'000; puissance *= 10)
-        for (std::size_t taille_seq : {0u, 1u, 16u, 17u})
-            if (puissance < 1'000'000 || taille_seq <= 1)
-                for (std::size_t nb_seq : {puissance - 1, puissance, puissance + 1})
-                    formes.emplace_back(taille_seq, nb_seq);
-    memes_fichiers_de_chaque_noyau(1765200006, formes);
+    {"QuandLesNumerosPrennentUnChiffre", 1765200006, [] {
+         formes f;
+         for (std::size_t puissance = 10; puissance <= 1'000'000; puissance *= 10)
+             for (std::size_t taille_seq : {0u, 1u, 16u, 17u})
+                 if (puissance < 1'000'000 || taille_seq <= 1)
+                     for (std::size_t nb_seq : {puissance - 1, puissance, puissance + 1})
+                         f.emplace_back(taille_seq, nb_seq);
+         return f;
+     }},
+};
+
+void PrintTo(const graine_et_formes& g, std::ostream* flux)
+{
+    *flux << g.nom;
 }
+
+class ChaqueNoyauDonneLeMemeFichier : public testing::TestWithParam<graine_et_formes> {};
+
+} // namespace
+
+TEST_P(ChaqueNoyauDonneLeMemeFichier, QueRand)
+{
+    memes_fichiers_de_chaque_noyau(GetParam().graine, GetParam().faire());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ecriture, ChaqueNoyauDonneLeMemeFichier, testing::ValuesIn(graines_et_formes),
+                         [](const testing::TestParamInfo<graine_et_formes>& i) { return std::string(i.param.nom); });
 
 TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
 {
@@ -284,8 +315,10 @@ TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
         const int suivant = std::rand();
         EXPECT_EQ(suivant, premier_tirage(99)) << "rand was called";
     }
-    // Headers alone, up to seven digits.
+    // Headers alone, up to seven digits; and a size counted by hand, not as
+    // the expected files are built.
     EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(99, 0, 1'000'001), fichier_attendu(99, 0, 1'000'001)));
+    EXPECT_EQ(ecrire_en_memoire(1, 4, 3).size(), 33u);
 }
 
 TEST(Entetes, SuiventLesNumerosJusquAuDernierQuUnFichierCompte)
