@@ -34,7 +34,7 @@ inline constexpr std::size_t plans = 0;
 // once, made lot_lettres at a time after those waiting, which are moved to
 // the front when the next lot would pass en_cours: a few first-level cache
 // pages in use. A vector may be written past them.
-inline constexpr std::size_t lettres = plans + plans_par_bloc * octets_plan;
+inline constexpr std::size_t lettres = plans + nombre_plans * octets_plan;
 inline constexpr std::size_t lettres_d_un_coup = 4096;
 inline constexpr std::size_t lot_lettres = 8192;
 inline constexpr std::size_t en_cours = lettres_d_un_coup + 2 * lot_lettres;
@@ -76,8 +76,8 @@ inline constexpr std::size_t marge = std::max(dix_courts, un_long);
 // All of it, with room to align its start.
 inline constexpr std::size_t taille = alignement + bloc + taille_bloc + marge;
 
-static_assert(debut_des_pas % valeurs_par_bloc == 0 && valeurs_par_pas % valeurs_par_bloc == 0 &&
-                  historique % valeurs_par_bloc == 0,
+static_assert(debut_des_pas % valeurs_par_tranche == 0 && valeurs_par_pas % valeurs_par_tranche == 0 &&
+                  historique % valeurs_par_tranche == 0,
               "the planes move and step by whole blocks");
 static_assert(octets_plan % alignement == 0 && lettres % alignement == 0 &&
                   brouillon % alignement == 0 && bloc % alignement == 0,

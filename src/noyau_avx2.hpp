@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The kernel of x86 processors with AVX2: the bit planes' blocks in two
+// The kernel of x86 processors with AVX2: the bit planes' slices in two
 // 32-byte registers, and 32 letters a register.
 #pragma once
 
@@ -14,12 +14,6 @@
 struct noyau_avx2 {
     static constexpr const char* nom = "avx2";
     static bool disponible() { return __builtin_cpu_supports("avx2"); }
-    static constexpr std::size_t lettres_des_dizaines = 0;
-
-    [[gnu::target("avx2"), gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
-    {
-        prolonger_plans(plans, nombre);
-    }
 
     using octets = unsigned char __attribute__((vector_size(32)));
 
@@ -49,9 +43,7 @@ struct noyau_avx2 {
         __builtin_memcpy(lettres + 32 * moitie, &l, sizeof l);
     }
 
-    // The letters of 64 values from the bits of planes 1 and 2.
-    [[gnu::target("avx2"), gnu::always_inline]] static void soixante_quatre(std::uint64_t b1, std::uint64_t b2,
-                                                                          char* lettres)
+    [[gnu::target("avx2")]] static void soixante_quatre(std::uint64_t b1, std::uint64_t b2, char* lettres)
     {
         const __m256i x1 = _mm256_set1_epi64x(static_cast<long long>(b1));
         const __m256i x2 = _mm256_set1_epi64x(static_cast<long long>(b2));
@@ -59,30 +51,23 @@ struct noyau_avx2 {
         trente_deux<1>(lettres, x1, x2);
     }
 
-    // From a value not aligned on 64, the first 64 letters from shifted
-    // words; then, from the next aligned value on, those letters again where
-    // they go and the rest from whole words, which need no shift.
-    [[gnu::target("avx2"), gnu::noinline]] static void en_lettres(const std::uint64_t* plans,
-                                                                 std::size_t position, char* lettres,
-                                                                 std::size_t nombre)
+    [[gnu::target("avx2"), gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
-        std::size_t i = 0;
-        if (position % 64 != 0) {
-            soixante_quatre(bits_de(plans, 1, position), bits_de(plans, 2, position), lettres);
-            i = 64 - position % 64;
-        }
-        for (; i < nombre; i += 64) {
-            const std::size_t w = (position + i) / 64;
-            soixante_quatre(mot_de(plans, 1, w), mot_de(plans, 2, w), lettres + i);
-        }
+        prolonger_plans(plans, nombre);
     }
 
-    [[gnu::target("avx2"), gnu::noinline]] static void etaler(const std::uint64_t* plans, std::size_t position,
-                                                             char* destination, std::size_t pas,
-                                                             std::size_t longueur, unsigned nombre,
-                                                             char* brouillon)
+    [[gnu::target("avx2"), gnu::noinline, gnu::flatten]] static void en_lettres(const std::uint64_t* plans,
+                                                                               std::size_t position,
+                                                                               char* lettres, std::size_t nombre)
     {
-        etaler_plans<noyau_avx2>(plans, position, destination, pas, longueur, nombre, brouillon);
+        en_lettres_plans<noyau_avx2>(plans, position, lettres, nombre);
+    }
+
+    [[gnu::target("avx2"), gnu::noinline, gnu::flatten]] static void etaler(
+        const std::uint64_t* plans, std::size_t position, char* destination, std::size_t espacement,
+        std::size_t longueur, unsigned nombre, char* brouillon)
+    {
+        etaler_plans<noyau_avx2>(plans, position, destination, espacement, longueur, nombre, brouillon);
     }
 };
 

@@ -13,12 +13,6 @@
 struct noyau_portable {
     static constexpr const char* nom = "portable";
     static bool disponible() { return true; }
-    static constexpr std::size_t lettres_des_dizaines = 0;
-
-    [[gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
-    {
-        prolonger_plans(plans, nombre);
-    }
 
     // 16 letters a vector: each value's byte made from its word's bits by
     // interleaving bytes (which every instruction set has), then its bit
@@ -31,16 +25,16 @@ struct noyau_portable {
     // and out through references: by value, they would change the calling
     // convention where the baseline has no vector registers (32-bit x86).
     template <bool haut>
-    [[gnu::always_inline]] static void entrelacer(octets& sortie, const octets& a, const octets& b)
+    [[gnu::always_inline]] static void entrelacer(octets& resultat, const octets& a, const octets& b)
     {
         constexpr int o = haut ? 8 : 0;
 #if defined(__clang__)
-        sortie = __builtin_shufflevector(a, b, o, 16 + o, o + 1, 17 + o, o + 2, 18 + o, o + 3, 19 + o,
+        resultat = __builtin_shufflevector(a, b, o, 16 + o, o + 1, 17 + o, o + 2, 18 + o, o + 3, 19 + o,
                                          o + 4, 20 + o, o + 5, 21 + o, o + 6, 22 + o, o + 7, 23 + o);
 #else
         const octets ordre = {o, 16 + o, o + 1, 17 + o, o + 2, 18 + o, o + 3, 19 + o,
                               o + 4, 20 + o, o + 5, 21 + o, o + 6, 22 + o, o + 7, 23 + o};
-        sortie = __builtin_shuffle(a, b, ordre);
+        resultat = __builtin_shuffle(a, b, ordre);
 #endif
     }
 
@@ -62,8 +56,7 @@ struct noyau_portable {
         entrelacer<true>(huit_fois[3], quatre_haut, quatre_haut);
     }
 
-    // The letters of 64 values from the bits of planes 1 and 2.
-    [[gnu::always_inline]] static void soixante_quatre(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
+    static void soixante_quatre(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
     {
         const octets bit = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
         octets b1[4], b2[4];
@@ -78,28 +71,21 @@ struct noyau_portable {
         }
     }
 
-    // From a value not aligned on 64, the first 64 letters from shifted
-    // words; then, from the next aligned value on, those letters again where
-    // they go and the rest from whole words, which need no shift.
-    [[gnu::noinline]] static void en_lettres(const std::uint64_t* plans, std::size_t position,
-                                             char* lettres, std::size_t nombre)
+    [[gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
-        std::size_t i = 0;
-        if (position % 64 != 0) {
-            soixante_quatre(bits_de(plans, 1, position), bits_de(plans, 2, position), lettres);
-            i = 64 - position % 64;
-        }
-        for (; i < nombre; i += 64) {
-            const std::size_t w = (position + i) / 64;
-            soixante_quatre(mot_de(plans, 1, w), mot_de(plans, 2, w), lettres + i);
-        }
+        prolonger_plans(plans, nombre);
     }
 
-    [[gnu::noinline]] static void etaler(const std::uint64_t* plans, std::size_t position,
-                                         char* destination, std::size_t pas, std::size_t longueur,
-                                         unsigned nombre, char* brouillon)
+    [[gnu::noinline, gnu::flatten]] static void en_lettres(const std::uint64_t* plans, std::size_t position,
+                                                           char* lettres, std::size_t nombre)
     {
-        etaler_plans<noyau_portable>(plans, position, destination, pas, longueur, nombre, brouillon);
+        en_lettres_plans<noyau_portable>(plans, position, lettres, nombre);
+    }
+
+    [[gnu::noinline, gnu::flatten]] static void etaler(const std::uint64_t* plans, std::size_t position,
+                                                       char* destination, std::size_t espacement,
+                                                       std::size_t longueur, unsigned nombre, char* brouillon)
+    {
+        etaler_plans<noyau_portable>(plans, position, destination, espacement, longueur, nombre, brouillon);
     }
 };
-

@@ -16,16 +16,15 @@ template <typename... K>
 struct liste_de_noyaux {
     using type = std::tuple<>;
 };
-template <typename K, typename... Suite>
-struct liste_de_noyaux<K, Suite...> {
-    using suite = typename liste_de_noyaux<Suite...>::type;
-    using type = std::conditional_t<std::is_same_v<K, noyau_absent>, suite,
-                                    decltype(std::tuple_cat(std::tuple<K>{}, suite{}))>;
+template <typename K, typename... Autres>
+struct liste_de_noyaux<K, Autres...> {
+    using autres = typename liste_de_noyaux<Autres...>::type;
+    using type = std::conditional_t<std::is_same_v<K, noyau_absent>, autres,
+                                    decltype(std::tuple_cat(std::tuple<K>{}, autres{}))>;
 };
 
 // Fastest first: the writer takes the first that the processor runs.
-using noyaux =
-    liste_de_noyaux<noyau_avx512_vbmi2, noyau_avx512, noyau_avx2, noyau_portable>::type;
+using noyaux = liste_de_noyaux<noyau_avx512, noyau_avx2, noyau_portable>::type;
 inline constexpr std::size_t nombre_noyaux = std::tuple_size_v<noyaux>;
 static_assert(std::is_same_v<std::tuple_element_t<nombre_noyaux - 1, noyaux>, noyau_portable>,
               "the last kernel, taken when the processor runs no other, is the one every processor runs");

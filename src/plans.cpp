@@ -58,7 +58,7 @@ void amorcer_correctifs(std::uint64_t* plans)
     // plans.hpp derives it, of which only bit 2 counts (bits 0 and 1 are 0),
     // 64 values at a time.
     for (std::size_t w = (debut_des_pas - historique) / 64; w < debut_des_pas / 64; ++w) {
-        auto v = [&](std::size_t retard, unsigned k) { return mot_de(plans, k, w - retard * mots_par_bloc); };
+        auto v = [&](std::size_t retard, unsigned k) { return mot_de(plans, k, w - retard * mots_par_tranche); };
         // t = r[n-34m] - (r[n-3m] + r[n-31m]), mod 4
         const std::uint64_t s0 = v(court, 0) ^ v(long_, 0);
         const std::uint64_t s1 = v(court, 1) ^ v(long_, 1) ^ (v(court, 0) & v(long_, 0));
@@ -79,7 +79,7 @@ void amorcer_correctifs(std::uint64_t* plans)
 
 void garder_valeurs(std::uint64_t* plans, std::size_t fin, std::size_t garde)
 {
-    for (unsigned k = 0; k < plans_par_bloc; ++k)
+    for (unsigned k = 0; k < nombre_plans; ++k)
         std::memmove(&mot_de(plans, k, (debut_des_pas - garde) / 64), &mot_de(plans, k, (fin - garde) / 64),
                      garde / 8);
 }

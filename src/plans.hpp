@@ -19,11 +19,11 @@ inline constexpr char bases[4] = {'A', 'C', 'T', 'G'};
 // multiples of m values, compute m values at once (below). They are held
 // as four bit planes: bits 0, 1 and 2 of r, and the one bit of the
 // correction term that counts; value n's bit is bit n % 64 of word n / 64
-// of each plane. m is a block of 512 values, a vector of 64 bytes in each
-// plane.
-inline constexpr std::size_t plans_par_bloc = 4;
-inline constexpr std::size_t valeurs_par_bloc = 512;
-inline constexpr std::size_t mots_par_bloc = valeurs_par_bloc / 64;
+// of each plane. m is a slice (tranche) of 512 values, a vector of 64 bytes
+// in each plane.
+inline constexpr std::size_t nombre_plans = 4;
+inline constexpr std::size_t valeurs_par_tranche = 512;
+inline constexpr std::size_t mots_par_tranche = valeurs_par_tranche / 64;
 
 // With P(x) = x^31 - x^28 - 1, the recurrence's polynomial, and m a power of
 // two: P(x)^m = P(x^m) mod 2, and A = B mod 2 implies A^2 = B^2 mod 4 and
@@ -35,16 +35,16 @@ inline constexpr std::size_t mots_par_bloc = valeurs_par_bloc / 64;
 // P(x^m)^2 = x^62m + x^56m + 1 mod 2. Modulo 8:
 //   c[n] = c[n-6m] + c[n-62m]
 //   r[n] = c[n] + 2 (r[n-3m] + r[n-31m] - r[n-34m]) - r[n-6m] - r[n-62m]
-// With m = 512 every lag is a whole number of blocks: a block of each plane
+// With m = 512 every lag is a whole number of slices: a slice of each plane
 // is computed at once, the sums and differences modulo 8 as adders of bits,
 // and each load reads back exactly one earlier store (a load straddling two
-// recent stores stalls). The lags, in blocks:
+// recent stores stalls). The lags, in slices:
 inline constexpr std::size_t court = retard_court, long_ = retard_long;
 inline constexpr std::size_t court_long = court + long_, deux_courts = 2 * court,
                              deux_longs = 2 * long_;
 
 // The longest lag, in values: each step reads back that many.
-inline constexpr std::size_t historique = deux_longs * valeurs_par_bloc;
+inline constexpr std::size_t historique = deux_longs * valeurs_par_tranche;
 
 // Where the steps start, in values: the correction terms of the history
 // need the history before each of its values, twice the history in all.
@@ -52,15 +52,15 @@ inline constexpr std::size_t debut_des_pas = 2 * historique;
 
 // Values a step computes: their letters are made while the planes are
 // still in the first-level cache.
-inline constexpr std::size_t valeurs_par_pas = 64 * valeurs_par_bloc;
+inline constexpr std::size_t valeurs_par_pas = 64 * valeurs_par_tranche;
 
 // One plane after the other, each the values of the history and of a
-// step, and a block read past them, on whole pages, and 512 bytes more. So
+// step, and a slice read past them, on whole pages, and 512 bytes more. So
 // the planes start 512 bytes off 4 KiB boundaries from one another: a load
 // whose address looks, by its low 12 bits, like that of a store just made
 // waits for that store, and no lag of the steps then meets another plane's.
 inline constexpr std::size_t octets_plan =
-    ((debut_des_pas + valeurs_par_pas + valeurs_par_bloc) / 8 + 4095) / 4096 * 4096 + 512;
+    ((debut_des_pas + valeurs_par_pas + valeurs_par_tranche) / 8 + 4095) / 4096 * 4096 + 512;
 inline constexpr std::size_t mots_plan = octets_plan / sizeof(std::uint64_t);
 
 // Word w of plane k, from the planes' start (const or not).
@@ -101,5 +101,5 @@ void amorcer_correctifs(std::uint64_t* plans);
 
 // Moves the last garde values before fin, in every plane, to just before
 // debut_des_pas, where the next step reads them back. garde and fin are
-// multiples of valeurs_par_bloc.
+// multiples of valeurs_par_tranche.
 void garder_valeurs(std::uint64_t* plans, std::size_t fin, std::size_t garde);

@@ -117,19 +117,6 @@ template <facon f, typename K>
     return true;
 }
 
-// What a kernel that writes records its own way writes them through
-// (noyau.hpp).
-template <typename K>
-struct ecrivain {
-    sortie& s;
-    source_lettres& source;
-    char* ici() const { return s.ici; }
-    void avancer(std::size_t octets) { s.ici += octets; }
-    std::size_t place() const { return static_cast<std::size_t>(s.bloc + taille_bloc - s.ici); }
-    bool vider() { return envoyer_si_plein(s); }
-    const char* lettres(std::size_t nombre) { return lettres_suivantes<K>(source, nombre); }
-};
-
 // Records of more than lettres_courtes letters, each letter run asked up to
 // au_dela_du_bloc bytes past the block. False when a write failed.
 template <typename K>
@@ -166,17 +153,7 @@ bool ecrire_longs(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::
 template <typename K>
 bool ecrire_avec(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
 {
-    // The whole tens the kernel writes its own way, then the rest.
-    std::uint32_t premier = 0;
-    static_assert(K::lettres_des_dizaines <= disposition::lettres_courtes, "records written ten at a time");
-    if constexpr (K::lettres_des_dizaines > 0) {
-        if (taille <= K::lettres_des_dizaines) {
-            ecrivain<K> e{s, source};
-            if (!K::ecrire_dizaines(e, nb_seq / 10, taille))
-                return false;
-            premier = nb_seq / 10 * 10;
-        }
-    }
+    const std::uint32_t premier = 0;
     if (taille == 0)
         return ecrire_courts<facon::sans_lettres, K>(s, source, premier, nb_seq, taille);
     if (taille <= lettres_en_une_copie)

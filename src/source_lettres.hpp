@@ -83,7 +83,7 @@ inline bool pour_les_pas(const source_lettres& source)
 // replica's state right after that history. They are checked on fewer
 // values than a step makes: the same code, and each value checked costs as
 // much as the replica takes. Overwrites the planes.
-inline constexpr std::size_t valeurs_des_pas_verifies = 8 * valeurs_par_bloc;
+inline constexpr std::size_t valeurs_des_pas_verifies = 8 * valeurs_par_tranche;
 template <typename K>
 bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
 {

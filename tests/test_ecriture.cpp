@@ -242,7 +242,6 @@ struct noyau_faux {
     static constexpr const char* nom =
         f == faute::pas ? "faux (steps)" : f == faute::lettres ? "faux (letters)" : "faux (runs)";
     static bool disponible() { return true; }
-    static constexpr std::size_t lettres_des_dizaines = 0;
     static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
         noyau_portable::prolonger(plans, nombre);
