@@ -4,7 +4,7 @@
 // What the kernel alone takes for the bytes; no program that makes them can
 // be faster.
 // brasse_adn_plancher octets
-#include "disposition.hpp"
+#include "ecrivain.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
     if (argc != 2)
         return 1;
     long long reste = std::strtoll(argv[1], nullptr, 10);
-    std::vector<char> tampon(disposition::taille_bloc);
+    std::vector<char> tampon(taille_bloc);
     std::memset(tampon.data(), 'A', tampon.size());
     const int fd = open("alea.seq", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)

@@ -1,23 +1,35 @@
 // SPDX-License-Identifier: MIT
 #include "sequences.hpp"
 
-#include "disposition.hpp"
+#include "ecrivain.hpp"
 #include "entetes.hpp"
 #include "noyaux.hpp"
 #include "source_lettres.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#if !defined(ASAN_POISON_MEMORY_REGION)
+#define ASAN_POISON_MEMORY_REGION(debut, octets) ((void)(debut), (void)(octets))
+#define ASAN_UNPOISON_MEMORY_REGION(debut, octets) ((void)(debut), (void)(octets))
+#endif
 
 // (__builtin_memcpy, not std::memcpy, for copies of a known size on the
 // writer's paths: with _FORTIFY_SOURCE, Clang makes the latter a call of
 // the C library's checked copy.)
 namespace {
-
-using disposition::taille_bloc;
 
 struct sortie {
     int fd;
@@ -53,6 +65,7 @@ bool envoyer_si_plein(sortie& s)
     if (!envoyer(s.fd, s.bloc, taille_bloc))
         return false;
     const auto reste = static_cast<std::size_t>(s.ici - (s.bloc + taille_bloc));
+    assert(reste <= marge);
     __builtin_memcpy(s.bloc, s.bloc + taille_bloc, reste);
     s.ici = s.bloc + reste;
     return true;
@@ -70,19 +83,18 @@ enum class facon {
     en_place,      // up to lettres_courtes, put in place by the source
 };
 
-// Every record, from record premier on, when each has at most
-// lettres_courtes letters: ten at a time, from one check of the room in the
-// block. The loop holds its state in registers. Each record is its header,
-// stored whole, then its letters. False when a write failed. Out of line:
-// each way of writing records has its loop's registers to itself.
-template <facon f, typename K>
-[[gnu::noinline]] bool ecrire_courts(sortie& s, source_lettres& source, std::uint32_t premier,
-                                     std::uint32_t nb_seq, std::size_t taille)
+// Every record, when each has at most lettres_courtes letters: ten at a
+// time, from one check of the room in the block. The loop holds its state
+// in registers. Each record is its header, stored whole, then its letters.
+// False when a write failed. Out of line: each way of writing records has
+// its loop's registers to itself.
+template <facon f, typename S>
+[[gnu::noinline]] bool ecrire_courts(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettres_seq)
 {
     entetes h{};
-    refaire_entetes(h, premier / 10);
+    refaire_entetes(h, 0);
     char* ici = s.ici;
-    for (std::uint32_t i = premier; i < nb_seq; i += 10) {
+    for (std::uint32_t i = 0; i < nb_seq; i += 10) {
         const unsigned nombre = std::min<std::uint32_t>(10, nb_seq - i);
         if (ici >= s.bloc + taille_bloc) {
             s.ici = ici;
@@ -92,7 +104,7 @@ template <facon f, typename K>
         }
         const char* depuis = nullptr;
         if constexpr (f == facon::par_seize)
-            depuis = lettres_suivantes<K>(source, nombre * taille);
+            depuis = lettres_suivantes(source, nombre * lettres_seq);
         char* const dix = ici;
         // In locals: h's address is given away, and every byte stored could
         // then be in it.
@@ -103,14 +115,14 @@ template <facon f, typename K>
             __builtin_memcpy(ici, &e, sizeof e);
             // The bytes copied past the letters, the next header overwrites.
             if constexpr (f == facon::par_seize)
-                __builtin_memcpy(ici + longueur, depuis + j * taille, lettres_en_une_copie);
+                __builtin_memcpy(ici + longueur, depuis + j * lettres_seq, lettres_en_une_copie);
             e += un;
-            ici += longueur + taille;
+            ici += longueur + lettres_seq;
         }
         // After the ten headers: each run of letters overwrites what the
         // header before it wrote past its end.
         if constexpr (f == facon::en_place)
-            placer_lettres<K>(source, dix + longueur, longueur + taille, taille, nombre);
+            placer_lettres(source, dix + longueur, longueur + lettres_seq, lettres_seq, nombre);
         dizaine_suivante(h);
     }
     s.ici = ici;
@@ -119,8 +131,8 @@ template <facon f, typename K>
 
 // Records of more than lettres_courtes letters, each letter run asked up to
 // au_dela_du_bloc bytes past the block. False when a write failed.
-template <typename K>
-bool ecrire_longs(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
+template <typename S>
+bool ecrire_longs(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettres_seq)
 {
     entetes h{};
     refaire_entetes(h, 0);
@@ -132,13 +144,12 @@ bool ecrire_longs(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::
                 return false;
             __builtin_memcpy(s.ici, &e, sizeof e);
             s.ici += h.longueur;
-            for (std::size_t reste = taille; reste > 0;) {
+            for (std::size_t reste = lettres_seq; reste > 0;) {
                 if (!envoyer_si_plein(s))
                     return false;
-                const auto place = static_cast<std::size_t>(s.bloc + taille_bloc +
-                                                            disposition::au_dela_du_bloc - s.ici);
+                const auto place = static_cast<std::size_t>(s.bloc + taille_bloc + au_dela_du_bloc - s.ici);
                 const std::size_t nombre = std::min(reste, place);
-                placer_lettres<K>(source, s.ici, 0, nombre, 1);
+                placer_lettres(source, s.ici, 0, nombre, 1);
                 s.ici += nombre;
                 reste -= nombre;
             }
@@ -148,26 +159,24 @@ bool ecrire_longs(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::
     return true;
 }
 
-// Every record, with kernel K's letters (or rand's, through its source).
-// False when a write failed.
-template <typename K>
-bool ecrire_avec(sortie& s, source_lettres& source, std::uint32_t nb_seq, std::size_t taille)
+// Every record, with the source's letters. False when a write failed.
+template <typename S>
+bool ecrire_avec(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettres_seq)
 {
-    const std::uint32_t premier = 0;
-    if (taille == 0)
-        return ecrire_courts<facon::sans_lettres, K>(s, source, premier, nb_seq, taille);
-    if (taille <= lettres_en_une_copie)
-        return ecrire_courts<facon::par_seize, K>(s, source, premier, nb_seq, taille);
-    if (taille <= disposition::lettres_courtes)
-        return ecrire_courts<facon::en_place, K>(s, source, premier, nb_seq, taille);
-    return ecrire_longs<K>(s, source, nb_seq, taille);
+    if (lettres_seq == 0)
+        return ecrire_courts<facon::sans_lettres>(s, source, nb_seq, lettres_seq);
+    if (lettres_seq <= lettres_en_une_copie)
+        return ecrire_courts<facon::par_seize>(s, source, nb_seq, lettres_seq);
+    if (lettres_seq <= lettres_courtes)
+        return ecrire_courts<facon::en_place>(s, source, nb_seq, lettres_seq);
+    return ecrire_longs(s, source, nb_seq, lettres_seq);
 }
 
 } // namespace
 
 std::size_t taille_memoire()
 {
-    return disposition::taille;
+    return sizeof(memoire_sequences) + alignof(memoire_sequences) - 1;
 }
 
 std::size_t nombre_de_noyaux()
@@ -216,22 +225,26 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
     }
     if (nb_seq <= 0)
         return true;
-    const std::size_t taille = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
-    auto* const base = static_cast<unsigned char*>(memoire);
-    const std::size_t decalage = reinterpret_cast<std::uintptr_t>(base) % disposition::alignement;
-    auto* const alignee = base + (disposition::alignement - decalage) % disposition::alignement;
-    char* const bloc = reinterpret_cast<char*>(alignee + disposition::bloc);
+    const auto lettres_seq = static_cast<std::size_t>(std::max(taille_seq, 0));
+    void* alignee = memoire;
+    std::size_t place = taille_memoire();
+    auto& m = *static_cast<memoire_sequences*>(
+        std::align(alignof(memoire_sequences), sizeof(memoire_sequences), alignee, place));
+    char* const bloc = m.tampon + alignement;
     sortie s{fd, bloc, bloc - 1};
     const auto n = static_cast<std::uint32_t>(nb_seq);
-    const auto lettres = static_cast<std::int64_t>(taille) * nb_seq;
+    const auto nombre_lettres = static_cast<std::int64_t>(lettres_seq) * nb_seq;
 
+    // No write runs further past the block than its margin: where the build
+    // checks addresses, one into the memory after it stops the run.
+    char* const apres_la_marge = bloc + taille_bloc + marge;
+    const auto octets_apres = static_cast<std::size_t>(static_cast<char*>(memoire) + taille_memoire() - apres_la_marge);
+    ASAN_POISON_MEMORY_REGION(apres_la_marge, octets_apres);
     const bool ecrit = selon_noyau(noyau, [&](auto k) {
-        using K = decltype(k);
-        source_lettres source = preparer_source<K, noyau_de_repli>(alignee, graine, lettres);
-        if (source.par == calcul::repli)
-            return ecrire_avec<noyau_de_repli>(s, source, n, taille);
-        return ecrire_avec<K>(s, source, n, taille);
+        return avec_source<decltype(k)>(m.source, graine, nombre_lettres,
+                                        [&](auto& source) { return ecrire_avec(s, source, n, lettres_seq); });
     });
+    ASAN_UNPOISON_MEMORY_REGION(apres_la_marge, octets_apres);
     if (!ecrit)
         return false;
     *s.ici++ = '\n';

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "source_lettres.hpp"
 
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <dlfcn.h>
 #endif
@@ -41,40 +43,55 @@ char tirer_base()
     return tirer_base_et_valeur(tirage);
 }
 
-source_lettres tirer_les_premieres(void* memoire, std::uint32_t graine, std::int64_t nombre_lettres,
-                                   replique_rand& temoin)
+void recharger(source_rand& source)
 {
-    auto* const debut = static_cast<unsigned char*>(memoire);
-    source_lettres source{};
-    source.par = calcul::rand;
-    source.a_tirer = nombre_lettres;
-    source.plans = reinterpret_cast<std::uint64_t*>(debut + disposition::plans);
-    source.lettres = reinterpret_cast<char*>(debut + disposition::lettres);
-    source.brouillon = reinterpret_cast<char*>(debut + disposition::brouillon);
-    // Files with fewer letters than are checked are drawn through rand, and
-    // so is any file when rand is not the C library's.
+    // Never a rand call past the file's last letter. A writer that asks for
+    // more letters than the file has is at fault: it must not spin.
+    if (source.a_tirer <= 0)
+        std::abort();
+    char* const lettres = place_d_un_lot(source.a);
+    const auto nombre = static_cast<std::size_t>(
+        std::min<std::int64_t>(source.a_tirer, static_cast<std::int64_t>(lot_lettres)));
+    for (std::size_t i = 0; i < nombre; ++i)
+        lettres[i] = tirer_base();
+    source.a.fin += nombre;
+    source.a_tirer -= static_cast<std::int64_t>(nombre);
+}
+
+void placer_lettres(source_rand& source, char* destination, std::size_t espacement, std::size_t longueur,
+                    unsigned nombre)
+{
+    if (nombre > 1) {
+        const char* lettres = lettres_suivantes(source, longueur * nombre);
+        for (unsigned r = 0; r < nombre; ++r, destination += espacement, lettres += longueur)
+            std::memcpy(destination, lettres, longueur);
+        return;
+    }
+    while (longueur > 0) {
+        if (en_attente(source.a) == 0)
+            recharger(source);
+        const std::size_t fait = std::min(longueur, en_attente(source.a));
+        std::memcpy(destination, source.a.lettres + source.a.debut, fait);
+        source.a.debut += fait;
+        destination += fait;
+        longueur -= fait;
+    }
+}
+
+premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres)
+{
+    premieres_lettres p{};
     if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees) || !rand_de_la_bibliotheque())
-        return source;
-    temoin = semer_replique(graine);
-    bool d_accord = true;
+        return p;
+    p.temoin = semer_replique(graine);
+    p.d_accord = true;
     for (std::size_t i = 0; i < lettres_verifiees; ++i) {
         int tirage;
-        source.lettres[i] = tirer_base_et_valeur(tirage);
-        d_accord = d_accord && tirage == tirer_replique(temoin);
+        m.lettres[i] = tirer_base_et_valeur(tirage);
+        p.d_accord = p.d_accord && tirage == tirer_replique(p.temoin);
     }
-    source.fin = lettres_verifiees;
-    source.a_tirer -= static_cast<std::int64_t>(lettres_verifiees);
-    if (!d_accord)
-        return source;
-    source.par = calcul::noyau;
-    if (pour_les_pas(source)) {
-        poser_valeurs(source.plans, debut_des_pas, temoin);
-        source.calculees = debut_des_pas;
-        return source;
-    }
-    source.calculees = static_cast<std::size_t>(source.a_tirer + 63) / 64 * 64;
-    constexpr std::size_t verifiees = (valeurs_des_lettres_verifiees + 63) / 64 * 64;
-    static_assert(verifiees <= debut_des_pas, "a file of no step, and the values its letters are checked on");
-    poser_valeurs(source.plans, std::max(source.calculees, verifiees), temoin);
-    return source;
+    p.tirees = lettres_verifiees;
+    if (p.d_accord)
+        poser_valeurs(m.plans, debut_des_pas, p.temoin);
+    return p;
 }

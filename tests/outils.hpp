@@ -121,16 +121,6 @@ struct dossier_temporaire {
     ~dossier_temporaire() { std::filesystem::remove_all(chemin); }
 };
 
-// Memory for the letter source, from an address aligned as it needs.
-struct memoire_ecrivain {
-    std::vector<unsigned char> octets;
-    explicit memoire_ecrivain(std::size_t taille) : octets(taille + 64) {}
-    unsigned char* alignee()
-    {
-        return octets.data() + (64 - reinterpret_cast<std::uintptr_t>(octets.data()) % 64) % 64;
-    }
-};
-
 // f(K{}) for each kernel K of the build that this processor runs, with its
 // name in every failure's trace; a note for each it can't.
 template <typename F>

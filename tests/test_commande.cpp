@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The executable, run as a user runs it, in a temporary working directory.
-#include "disposition.hpp"
+#include "ecrivain.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
 
@@ -204,7 +204,7 @@ TEST_F(Commande, SortieSurUnPeripheriquePleinDonne255)
     fs::create_symlink("/dev/full", fichier);
     // Small enough to be written only at the end, in the last write, then
     // large enough to fail while writing: two blocks of output.
-    for (const std::string& nb_seq : {std::string("1"), std::to_string(2 * disposition::taille_bloc / 100)}) {
+    for (const std::string& nb_seq : {std::string("1"), std::to_string(2 * taille_bloc / 100)}) {
         const resultat r = lancer({{"100", nb_seq}});
         EXPECT_EQ(r.statut, 255) << nb_seq << " records";
         EXPECT_EQ(r.sortie, "");
@@ -294,7 +294,7 @@ TEST_F(Commande, SansAssezDeMemoireDonne255EtLaisseLAncienFichier)
 
     // Given it, a run of ten times as many bytes, past the first block of
     // output both, takes no more.
-    const std::string deux_blocs = std::to_string(2 * disposition::taille_bloc / 100);
+    const std::string deux_blocs = std::to_string(2 * taille_bloc / 100);
     const resultat petit = lancer({{"100", deux_blocs}}), grand = lancer({{"1000", deux_blocs}});
     EXPECT_EQ(petit.statut + grand.statut, 0);
     EXPECT_LT(grand.memoire, petit.memoire + 1024) << "KiB";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The writer, driven in-process on memory and device streams.
 #include "appels.hpp"
+#include "ecrivain.hpp"
 #include "entetes.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
@@ -14,12 +15,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -50,13 +54,13 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     EXPECT_EQ(std::count(memoire.end() - temoin, memoire.end(), 0xa5), static_cast<long>(temoin))
         << "the writer wrote past its memory";
     // How far the writer wrote past its block, at its offset from the memory's first aligned byte.
-    const auto fin_du_bloc = memoire.begin() + 1 + (0 - reinterpret_cast<std::uintptr_t>(memoire.data() + 1)) % disposition::alignement +
-                             disposition::bloc + disposition::taille_bloc;
+    const auto fin_du_bloc = memoire.begin() + 1 + (0 - reinterpret_cast<std::uintptr_t>(memoire.data() + 1)) % alignof(memoire_sequences) +
+                             offsetof(memoire_sequences, tampon) + alignement + taille_bloc;
     const long au_dela = std::find_if(memoire.rbegin() + temoin, std::make_reverse_iterator(fin_du_bloc),
                                       [](unsigned char o) { return o != 0xa5; }).base() - fin_du_bloc;
     const std::size_t plus_long = 4 + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres + 1;
-    const std::size_t borne = (lettres <= disposition::lettres_courtes ? 10 * plus_long : disposition::au_dela_du_bloc) +
-                              disposition::debord_vecteur;
+    const std::size_t borne = (lettres <= lettres_courtes ? 10 * plus_long : au_dela_du_bloc) +
+                              debord_vecteur;
     EXPECT_LE(au_dela, static_cast<long>(borne)) << "bytes written past the block's end, " << taille_seq << " x " << nb_seq;
     std::string texte(static_cast<std::size_t>(lseek(fd, 0, SEEK_CUR)), '\0');
     EXPECT_EQ(pread(fd, texte.data(), texte.size(), 0), static_cast<ssize_t>(texte.size()));
@@ -110,7 +114,7 @@ void memes_fichiers_de_chaque_noyau(unsigned graine, const formes& f)
 std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::size_t a, std::size_t limite,
                                                           bool apres)
 {
-    constexpr std::size_t bloc = disposition::taille_bloc;
+    constexpr std::size_t bloc = taille_bloc;
     std::pair<std::size_t, std::size_t> forme{};
     std::size_t plus_pres = bloc;
     for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq) {
@@ -123,7 +127,7 @@ std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::s
             if (i % 10 == 0 && i > 0) {
                 const std::size_t ecart = apres ? (debut - 1) % bloc : bloc - (debut - 1) % bloc;
                 const bool premiere_apres = (debut - 1) / bloc > dix / bloc;
-                if ((!apres || (premiere_apres && ecart > disposition::debord_vecteur)) && ecart < plus_pres)
+                if ((!apres || (premiere_apres && ecart > debord_vecteur)) && ecart < plus_pres)
                     plus_pres = ecart, forme = {taille_seq, i + 10};
                 dix = debut - 1;
             }
@@ -151,8 +155,8 @@ struct graine_et_formes {
 };
 
 constexpr std::size_t verifiees = lettres_verifiees, fin_seules = lettres_verifiees + debut_des_pas;
-constexpr std::size_t bloc = disposition::taille_bloc, courtes = disposition::lettres_courtes;
-constexpr std::size_t lot = disposition::lot_lettres, pas = valeurs_par_pas;
+constexpr std::size_t bloc = taille_bloc, courtes = lettres_courtes;
+constexpr std::size_t lot = lot_lettres, pas = valeurs_par_pas;
 
 const graine_et_formes graines_et_formes[] = {
     // Where the file changes hands: after the letters checked against rand,
@@ -219,7 +223,7 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
     // The writer is told another seed than rand's: its replica disagrees from
     // the first value, so every letter must come from rand.
     for (auto [taille_seq, nb_seq] :
-         {std::pair{1000, 300}, {static_cast<int>(disposition::taille_bloc) + 5, 2}, {10, 30000}, {100, 3000}})
+         {std::pair{1000, 300}, {static_cast<int>(taille_bloc) + 5, 2}, {10, 30000}, {100, 3000}})
         EXPECT_TRUE(memes_fichiers(ecrire_en_memoire(4242, taille_seq, nb_seq, noyau_du_processeur(), 4243),
                                    fichier_attendu(4242, taille_seq, nb_seq)))
             << taille_seq << " x " << nb_seq;
@@ -253,9 +257,9 @@ struct noyau_faux {
         lettres[0] ^= f == faute::lettres ? 'A' ^ 'C' : 0;
     }
     static void etaler(const std::uint64_t* plans, std::size_t position, char* destination,
-                       std::size_t pas, std::size_t longueur, unsigned nombre, char* brouillon)
+                       std::size_t espacement, std::size_t longueur, unsigned nombre, char* brouillon)
     {
-        noyau_portable::etaler(plans, position, destination, pas, longueur, nombre, brouillon);
+        noyau_portable::etaler(plans, position, destination, espacement, longueur, nombre, brouillon);
         destination[0] ^= f == faute::runs ? 'A' ^ 'C' : 0;
     }
 };
@@ -266,33 +270,33 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         GTEST_SKIP() << "this C library's rand is not the GNU one: the replica never takes over";
     // A kernel whose check fails, of its steps or of its letters, gives way
     // to the one it falls back on, and that one, failing too, to rand; the
-    // letters are rand's all the same. A file too short for steps checks
-    // the letters alone.
+    // letters are rand's all the same, for a file of steps and a short one.
+    enum quelle { noyau, repli, rand };
     const std::string attendu = lettres_de_rand(77, 150000);
-    memoire_ecrivain memoire(disposition::taille);
-    auto essayer = [&](auto noyau, auto repli, calcul voulu, std::size_t nombre = 150000) {
-        using K = decltype(noyau);
-        using R = decltype(repli);
+    const auto memoire = std::make_unique<memoire_source>();
+    auto essayer = [&](auto noyau_essaye, auto repli_essaye, quelle voulue, std::size_t nombre = 150000) {
+        using K = decltype(noyau_essaye);
+        using R = decltype(repli_essaye);
         std::srand(77);
-        source_lettres source = preparer_source<K, R>(memoire.alignee(), 77, nombre);
-        EXPECT_EQ(source.par, voulu) << K::nom << " falling back on " << R::nom;
-        // (Through rand, no value of the planes may be taken for a letter.)
-        EXPECT_TRUE(voulu != calcul::rand || source.prises == source.calculees);
-        std::string lettres(nombre + disposition::debord_vecteur, '\0');
-        for (std::size_t fait = 0; fait < nombre; fait += 1000) {
-            if (source.par == calcul::repli)
-                placer_lettres<R>(source, lettres.data() + fait, 0, 1000, 1);
-            else
-                placer_lettres<K>(source, lettres.data() + fait, 0, 1000, 1);
-        }
-        EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu.substr(0, nombre)))
-            << K::nom << " falling back on " << R::nom << ", " << nombre << " letters";
+        avec_source<K, R>(*memoire, 77, static_cast<std::int64_t>(nombre), [&](auto& source) {
+            using S = std::decay_t<decltype(source)>;
+            const quelle prise = std::is_same_v<S, source_replique<K>>   ? noyau
+                                 : std::is_same_v<S, source_replique<R>> ? repli
+                                                                         : rand;
+            EXPECT_EQ(prise, voulue) << K::nom << " falling back on " << R::nom;
+            std::string lettres(nombre + debord_vecteur, '\0');
+            for (std::size_t fait = 0; fait < nombre; fait += 1000)
+                placer_lettres(source, lettres.data() + fait, 0, 1000, 1);
+            EXPECT_TRUE(memes_fichiers(lettres.substr(0, nombre), attendu.substr(0, nombre)))
+                << K::nom << " falling back on " << R::nom << ", " << nombre << " letters";
+            return true;
+        });
     };
-    pour_chaque_noyau([&](auto noyau) { essayer(noyau, noyau_portable{}, calcul::noyau); });
-    essayer(noyau_faux<faute::pas>{}, noyau_portable{}, calcul::repli);
-    essayer(noyau_faux<faute::lettres>{}, noyau_portable{}, calcul::repli);
-    essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, calcul::rand);
-    essayer(noyau_faux<faute::runs>{}, noyau_portable{}, calcul::repli, 5000);
+    pour_chaque_noyau([&](auto noyau_essaye) { essayer(noyau_essaye, noyau_portable{}, noyau); });
+    essayer(noyau_faux<faute::pas>{}, noyau_portable{}, repli);
+    essayer(noyau_faux<faute::lettres>{}, noyau_portable{}, repli);
+    essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, rand);
+    essayer(noyau_faux<faute::runs>{}, noyau_portable{}, repli, 5000);
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
@@ -374,21 +378,15 @@ TEST(Ecriture, UneEcritureCourteOuInterrompueEstRepriseEtUneEcritureRateeArreteT
 
 TEST(Ecriture, DemanderPlusDeLettresQueLeFichierNEnAArreteLeProcessus)
 {
-    // A file has no letter past its last: a writer asking for one is at
-    // fault, and must neither spin (drawing through rand, 10 letters) nor
-    // step planes that hold no history (from the replica's values, up to as
-    // many as the history would take).
-    memoire_ecrivain memoire(disposition::taille);
-    for (const std::size_t lettres : {std::size_t{10}, std::size_t{1000}, lettres_verifiees + debut_des_pas})
-        EXPECT_DEATH(
-            {
-                std::srand(7);
-                source_lettres source = (preparer_source<noyau_portable, noyau_portable>)(memoire.alignee(), 7, lettres);
-                std::string deux_fois(2 * lettres + disposition::debord_vecteur, '\0');
-                placer_lettres<noyau_portable>(source, deux_fois.data(), 0, 2 * lettres, 1);
-            },
-            "")
-            << lettres << " letters";
+    // A file has no letter past its last: a writer asking rand for one is
+    // at fault, and must not spin.
+    auto demander_vingt = [] {
+        char lettres[en_cours + debord_vecteur];
+        source_rand source{{lettres, 0, 0}, 10};
+        char vingt[20];
+        placer_lettres(source, vingt, 0, sizeof vingt, 1);
+    };
+    EXPECT_DEATH(demander_vingt(), "");
 }
 
 TEST(Ecriture, UnNoyauAbsentOuQueLeProcesseurNaPasEstRefuse)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -49,9 +50,9 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
     // values, which its check sees, and a history with one value wrong is
     // refused. Its letters from any position, one run or many, are those of
     // the replica's values, and nothing is written past a run.
-    memoire_ecrivain memoire(disposition::taille);
-    auto* const plans = reinterpret_cast<std::uint64_t*>(memoire.alignee() + disposition::plans);
-    char* const brouillon = reinterpret_cast<char*>(memoire.alignee() + disposition::brouillon);
+    const auto memoire = std::make_unique<memoire_source>();
+    std::uint64_t* const plans = memoire->plans;
+    char* const brouillon = memoire->brouillon;
     pour_chaque_noyau([&](auto noyau) {
         using K = decltype(noyau);
         for (std::uint32_t graine : {1u, 2147483648u, 1765200000u}) {
@@ -83,9 +84,9 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
         }
         for (std::size_t longueur : {16u, 17u, 63u, 64u, 100u, 256u}) {
             const auto nombre = static_cast<unsigned>(std::min<std::size_t>(10, 4096 / longueur));
-            const std::size_t pas = longueur + 3, position = debut_des_pas + 9;
-            std::string runs(nombre * pas, '-');
-            K::etaler(plans, position, runs.data(), pas, longueur, nombre, brouillon);
+            const std::size_t espacement = longueur + 3, position = debut_des_pas + 9;
+            std::string runs(nombre * espacement, '-');
+            K::etaler(plans, position, runs.data(), espacement, longueur, nombre, brouillon);
             std::string voulu;
             for (unsigned r = 0; r < nombre; ++r)
                 voulu += attendu.substr(position + r * longueur, longueur) + "---";

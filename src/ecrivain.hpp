@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// The writer's block of output and its memory: records are put in the
+// block, and the block sent to the file when it is full.
+#pragma once
+
+#include "entetes.hpp"
+#include "noyau.hpp"
+#include "source_lettres.hpp"
+
+#include <algorithm>
+#include <cstddef>
+
+// The file goes to the descriptor in writes of a block (the last shorter),
+// a multiple of the page size.
+inline constexpr std::size_t taille_bloc = std::size_t{1} << 20;
+
+// Records of at most this many letters are written ten at a time.
+inline constexpr std::size_t lettres_courtes = 256;
+
+// Every write into the block starts before its end, and runs past it by at
+// most marge bytes, which go to the front of the next block:
+// - ten short records, each header stored whole, then what may be written
+//   past the last one's letters (the next header overwrites it);
+inline constexpr std::size_t dix_courts = 10 * (sizeof(entete) + lettres_courtes) + debord_vecteur;
+// - a long record's letters, asked up to au_dela_du_bloc past the end, so
+//   that a run is not cut for a few bytes, and a vector written past them.
+inline constexpr std::size_t au_dela_du_bloc = 128;
+inline constexpr std::size_t un_long = sizeof(entete) + au_dela_du_bloc + debord_vecteur;
+inline constexpr std::size_t marge = std::max(dix_courts, un_long);
+
+static_assert(taille_bloc % 4096 == 0, "whole pages");
+static_assert(marge <= taille_bloc, "what runs past the block fits the next");
+static_assert(10 * lettres_courtes <= lettres_d_un_coup, "ten short records' letters at once");
+
+// All the writer works in.
+struct memoire_sequences {
+    memoire_source source;
+    // The block from its alignement-th byte on: the byte before it takes
+    // the first record's line feed, which the header in front of the first
+    // record writes, and its margin follows it.
+    alignas(alignement) char tampon[alignement + taille_bloc + marge];
+};
