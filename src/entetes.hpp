@@ -6,14 +6,39 @@
 #include <cstddef>
 #include <cstdint>
 
+// The last record a file can number: nb_seq is at most INT32_MAX.
+inline constexpr std::uint32_t dernier_numero = INT32_MAX - 1;
+
+constexpr std::size_t chiffres_de(std::uint32_t nombre)
+{
+    std::size_t chiffres = 1;
+    for (; nombre >= 10; nombre /= 10)
+        ++chiffres;
+    return chiffres;
+}
+
+constexpr std::size_t puissance_de_deux(std::size_t n)
+{
+    std::size_t p = 1;
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
 // The headers of records 10 q to 10 q + 9 share one text: "\n>Seq", the
 // digits of q (none for q = 0), the record's last digit, "\n". The line
 // feed in front ends the record before (the first record's goes to a byte
 // before the block's start).
 inline constexpr char debut_entete[] = "\n>Seq";
-inline constexpr std::size_t chiffres_q_max = 10;  // those of 4294967295
+inline constexpr std::size_t largeur_entete_max = sizeof debut_entete - 1 + chiffres_de(dernier_numero) + 1;
+
+// The records' headers as a register holds them: the longest header a file
+// can have, and bytes past a header's length, which what follows
+// overwrites.
+using entete = unsigned char __attribute__((vector_size(puissance_de_deux(largeur_entete_max))));
+
 struct gabarit {
-    char texte[sizeof debut_entete - 1 + chiffres_q_max + 2];
+    char texte[sizeof(entete)];
     std::size_t longueur;
 };
 constexpr gabarit gabarit_de(std::uint32_t dizaine)
@@ -22,7 +47,7 @@ constexpr gabarit gabarit_de(std::uint32_t dizaine)
     std::size_t n = 0;
     for (; n < sizeof debut_entete - 1; ++n)
         g.texte[n] = debut_entete[n];
-    char chiffres[chiffres_q_max] = {};
+    char chiffres[sizeof g.texte] = {};
     std::size_t k = 0;
     for (; dizaine > 0; dizaine /= 10)
         chiffres[k++] = static_cast<char>('0' + dizaine % 10);
@@ -33,8 +58,7 @@ constexpr gabarit gabarit_de(std::uint32_t dizaine)
     g.longueur = n;
     return g;
 }
-
-static_assert(gabarit_de(UINT32_MAX).longueur == sizeof gabarit::texte, "the longest header fits");
+static_assert(gabarit_de(dernier_numero / 10).longueur == largeur_entete_max, "the longest header");
 
 // Where a header's digits are, from its length: the record's own last
 // digit, q's last digit, and the one before it.
@@ -46,46 +70,13 @@ constexpr std::size_t chiffre_des_centaines(std::size_t longueur) { return longu
 // q's last digit; when that digit goes from 9 to 0, one more at the digit
 // before and ten less at it; or a new text, when q + 1 has one digit more
 // than q (q = 0 has no digit of its own), or a carry goes past q's last two.
-enum class suite { ajout, retenue, nouveau_texte };
-constexpr suite suite_de(std::uint32_t dizaine)
+enum class passage { ajout, retenue, nouveau_texte };
+constexpr passage passage_de(std::uint32_t dizaine)
 {
     if (dizaine % 10 != 9)
-        return dizaine > 0 ? suite::ajout : suite::nouveau_texte;
-    return dizaine % 100 != 99 && dizaine >= 10 ? suite::retenue : suite::nouveau_texte;
+        return dizaine > 0 ? passage::ajout : passage::nouveau_texte;
+    return dizaine % 100 != 99 && dizaine >= 10 ? passage::retenue : passage::nouveau_texte;
 }
-
-// For a ten that follows by ajout or by retenue: whether by retenue.
-constexpr bool par_retenue(std::uint32_t dizaine)
-{
-    return dizaine % 10 == 9;
-}
-
-// How many tens, from q's on, come before one needs a new text, that one
-// included: those of the same text.
-constexpr std::uint32_t dizaines_du_texte(std::uint32_t dizaine)
-{
-    return dizaine == 0 ? 1 : dizaine < 10 ? 10 - dizaine : 100 - dizaine % 100;
-}
-
-// dizaines_du_texte says what suite_de says, ten after ten.
-constexpr bool meme_regle(std::uint32_t de, std::uint32_t a)
-{
-    for (std::uint32_t q = de; q < a; ++q) {
-        const std::uint32_t n = dizaines_du_texte(q);
-        for (std::uint32_t t = 0; t < n; ++t)
-            if ((suite_de(q + t) == suite::nouveau_texte) != (t == n - 1))
-                return false;
-    }
-    return true;
-}
-static_assert(meme_regle(0, 1100) && meme_regle(99990, 100110), "one rule for the headers");
-
-// The records' headers as a register holds them: the 16 bytes of the
-// longest header the writer makes, of which those past its length are
-// overwritten by what follows.
-using entete = unsigned char __attribute__((vector_size(16)));
-static_assert(gabarit_de((INT32_MAX - 1) / 10).longueur <= sizeof(entete),
-              "the last header of a file fits the register");
 
 // The headers of the current ten records, and what goes from one record's
 // to the next's, and to the next ten's by ajout or retenue.
@@ -127,14 +118,14 @@ inline void un_a(entete& un, std::size_t position)
 // the processor, rarely enough there.
 [[gnu::always_inline]] inline void dizaine_suivante(entetes& h)
 {
-    switch (suite_de(h.dizaine)) {
-    case suite::ajout:
+    switch (passage_de(h.dizaine)) {
+    case passage::ajout:
         h.e += h.dix;
         break;
-    case suite::retenue:
+    case passage::retenue:
         h.e += h.retenue;
         break;
-    case suite::nouveau_texte:
+    case passage::nouveau_texte:
         return refaire_entetes(h, h.dizaine + 1);
     }
     ++h.dizaine;

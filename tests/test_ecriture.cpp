@@ -318,12 +318,10 @@ TEST(Entetes, SuiventLesNumerosJusquAuDernierQuUnFichierCompte)
 {
     // Made anew from tens around each power of ten, and at the last a file
     // numbers (record INT32_MAX - 1), then followed ten after ten as the
-    // writer follows them: each header is its record's number; the tens of
-    // one text are those suite_de and dizaines_du_texte both say.
+    // writer follows them: each header is its record's number.
     constexpr std::uint32_t derniere = (INT32_MAX - 1) / 10, dizaines = 3000;
     for (std::uint32_t puissance = 1; puissance <= 1'000'000'000; puissance *= 10) {
         const std::uint32_t depart = std::min(puissance - std::min(puissance, dizaines / 2), derniere + 1 - dizaines);
-        EXPECT_TRUE(meme_regle(depart, depart + dizaines)) << "from ten " << depart;
         entetes h{};
         refaire_entetes(h, depart);
         for (std::uint32_t dizaine = depart; dizaine < depart + dizaines; ++dizaine, dizaine_suivante(h))
