@@ -9,9 +9,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 
 // The file goes to the descriptor in writes of a block (the last shorter),
-// a multiple of the page size.
+// of whole 4 KiB pages.
 inline constexpr std::size_t taille_bloc = std::size_t{1} << 20;
 
 // Records of at most this many letters are written ten at a time.
@@ -40,3 +41,19 @@ struct memoire_sequences {
     // record writes, and its margin follows it.
     alignas(alignement) char tampon[alignement + taille_bloc + marge];
 };
+
+// The bytes the writer is given: its memory, wherever they start.
+inline constexpr std::size_t octets_memoire = sizeof(memoire_sequences) + alignof(memoire_sequences) - 1;
+
+// The writer's memory in those bytes, and its block.
+inline memoire_sequences& memoire_dans(void* octets)
+{
+    std::size_t place = octets_memoire;
+    return *static_cast<memoire_sequences*>(
+        std::align(alignof(memoire_sequences), sizeof(memoire_sequences), octets, place));
+}
+
+inline char* bloc_de(memoire_sequences& m)
+{
+    return m.tampon + alignement;
+}

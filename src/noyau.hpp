@@ -3,7 +3,7 @@
 // values on bit planes, and their letters, on one instruction set, in a file
 // of its own (noyau_*.hpp), as a struct with:
 // - nom, its name, and disponible(), whether this processor runs it;
-// - soixante_quatre(bits1, bits2, lettres): its step, the letters of 64
+// - soixante_quatre_lettres(bits1, bits2, lettres): the letters of 64
 //   values from their bits of planes 1 and 2;
 // - prolonger(plans, nombre): values [debut_des_pas, debut_des_pas + nombre)
 //   of the planes from plans on, from the historique values before them,
@@ -17,8 +17,8 @@
 //   espacement, and so on, nothing written past a run's letters; brouillon
 //   holds the letters of them all and a vector more.
 // prolonger, en_lettres and etaler are the code below, one line each in the
-// kernel that builds it with its instructions (flatten: the step is inlined
-// into it). A kernel that an architecture can't build is noyau_absent there.
+// kernel that builds it with its instructions (flatten: its
+// soixante_quatre_lettres is inlined into it). A kernel that an architecture can't build is noyau_absent there.
 // noyaux.hpp lists them and chooses one.
 #pragma once
 
@@ -113,12 +113,12 @@ template <typename K>
 {
     std::size_t i = 0;
     if (position % 64 != 0) {
-        K::soixante_quatre(bits_de(plans, 1, position), bits_de(plans, 2, position), lettres);
+        K::soixante_quatre_lettres(bits_de(plans, 1, position), bits_de(plans, 2, position), lettres);
         i = 64 - position % 64;
     }
     for (; i < nombre; i += 64) {
         const std::size_t w = (position + i) / 64;
-        K::soixante_quatre(mot_de(plans, 1, w), mot_de(plans, 2, w), lettres + i);
+        K::soixante_quatre_lettres(mot_de(plans, 1, w), mot_de(plans, 2, w), lettres + i);
     }
 }
 
@@ -134,7 +134,7 @@ template <std::size_t octets>
     __builtin_memcpy(destination + longueur - octets, lettres + longueur - octets, octets);
 }
 
-[[gnu::always_inline]] inline void copier_suite(char* destination, const char* lettres,
+[[gnu::always_inline]] inline void copier_run(char* destination, const char* lettres,
                                                 std::size_t longueur)
 {
     if (longueur <= 32)
@@ -153,5 +153,5 @@ template <typename K>
 {
     K::en_lettres(plans, position, brouillon, longueur * nombre);
     for (unsigned r = 0; r < nombre; ++r, destination += espacement)
-        copier_suite(destination, brouillon + r * longueur, longueur);
+        copier_run(destination, brouillon + r * longueur, longueur);
 }

@@ -43,7 +43,7 @@ struct noyau_avx2 {
         __builtin_memcpy(lettres + 32 * moitie, &l, sizeof l);
     }
 
-    [[gnu::target("avx2")]] static void soixante_quatre(std::uint64_t b1, std::uint64_t b2, char* lettres)
+    [[gnu::target("avx2")]] static void soixante_quatre_lettres(std::uint64_t b1, std::uint64_t b2, char* lettres)
     {
         const __m256i x1 = _mm256_set1_epi64x(static_cast<long long>(b1));
         const __m256i x2 = _mm256_set1_epi64x(static_cast<long long>(b2));

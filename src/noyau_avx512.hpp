@@ -15,7 +15,7 @@ struct noyau_avx512 {
     static constexpr const char* nom = "avx512";
     static bool disponible() { return __builtin_cpu_supports("avx512bw"); }
 
-    [[gnu::target("avx512bw")]] static void soixante_quatre(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
+    [[gnu::target("avx512bw")]] static void soixante_quatre_lettres(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
     {
         const __mmask64 k1 = bits1, k2 = bits2;
         const __m512i sans_t = _mm512_mask_blend_epi8(k1, _mm512_set1_epi8(bases[0]), _mm512_set1_epi8(bases[1]));

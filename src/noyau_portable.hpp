@@ -56,7 +56,7 @@ struct noyau_portable {
         entrelacer<true>(huit_fois[3], quatre_haut, quatre_haut);
     }
 
-    static void soixante_quatre(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
+    static void soixante_quatre_lettres(std::uint64_t bits1, std::uint64_t bits2, char* lettres)
     {
         const octets bit = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
         octets b1[4], b2[4];

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The kernels this build carries, and the one place that chooses among
-// them (noyau.hpp says what a kernel is).
+// The kernels this build carries, fastest first, the one list of them
+// (noyau.hpp says what a kernel is): the writer takes the first that the
+// processor runs, and the letter source falls back on the last.
 #pragma once
 
 #include "noyau_avx2.hpp"
@@ -30,7 +31,7 @@ static_assert(std::is_same_v<std::tuple_element_t<nombre_noyaux - 1, noyaux>, no
               "the last kernel, taken when the processor runs no other, is the one every processor runs");
 
 // The kernel that any other falls back on when its check fails: the last.
-using noyau_de_repli = noyau_portable;
+using noyau_de_repli = std::tuple_element_t<nombre_noyaux - 1, noyaux>;
 
 // f(K{}) for K the kernel of rang in the list; false for a rang past it.
 template <std::size_t i = 0, typename F>

@@ -10,7 +10,6 @@
 #include <cassert>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include <unistd.h>
 
@@ -72,7 +71,7 @@ bool envoyer_si_plein(sortie& s)
 }
 
 // Records of at most this many letters take them in one copy of as many;
-// longer runs are copied in vectors of 16 bytes or more (copier_suite).
+// longer runs are copied in vectors of 16 bytes or more (copier_run).
 constexpr std::size_t lettres_en_une_copie = 16;
 static_assert(lettres_en_une_copie + 1 >= 16, "runs of at least a vector");
 
@@ -176,7 +175,7 @@ bool ecrire_avec(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettres
 
 std::size_t taille_memoire()
 {
-    return sizeof(memoire_sequences) + alignof(memoire_sequences) - 1;
+    return octets_memoire;
 }
 
 std::size_t nombre_de_noyaux()
@@ -226,11 +225,8 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
     if (nb_seq <= 0)
         return true;
     const auto lettres_seq = static_cast<std::size_t>(std::max(taille_seq, 0));
-    void* alignee = memoire;
-    std::size_t place = taille_memoire();
-    auto& m = *static_cast<memoire_sequences*>(
-        std::align(alignof(memoire_sequences), sizeof(memoire_sequences), alignee, place));
-    char* const bloc = m.tampon + alignement;
+    memoire_sequences& m = memoire_dans(memoire);
+    char* const bloc = bloc_de(m);
     sortie s{fd, bloc, bloc - 1};
     const auto n = static_cast<std::uint32_t>(nb_seq);
     const auto nombre_lettres = static_cast<std::int64_t>(lettres_seq) * nb_seq;
@@ -238,7 +234,7 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
     // No write runs further past the block than its margin: where the build
     // checks addresses, one into the memory after it stops the run.
     char* const apres_la_marge = bloc + taille_bloc + marge;
-    const auto octets_apres = static_cast<std::size_t>(static_cast<char*>(memoire) + taille_memoire() - apres_la_marge);
+    const auto octets_apres = static_cast<std::size_t>(static_cast<char*>(memoire) + octets_memoire - apres_la_marge);
     ASAN_POISON_MEMORY_REGION(apres_la_marge, octets_apres);
     const bool ecrit = selon_noyau(noyau, [&](auto k) {
         return avec_source<decltype(k)>(m.source, graine, nombre_lettres,

@@ -70,9 +70,7 @@ void placer_lettres(source_rand& source, char* destination, std::size_t espaceme
     while (longueur > 0) {
         if (en_attente(source.a) == 0)
             recharger(source);
-        const std::size_t fait = std::min(longueur, en_attente(source.a));
-        std::memcpy(destination, source.a.lettres + source.a.debut, fait);
-        source.a.debut += fait;
+        const std::size_t fait = prendre_en_attente(source.a, destination, longueur);
         destination += fait;
         longueur -= fait;
     }

@@ -57,6 +57,22 @@ inline std::size_t en_attente(const attente& a)
     return a.fin - a.debut;
 }
 
+// Copies up to longueur of the letters waiting to destination, and takes
+// them; how many. Mostly the few checked against rand: a copy of unknown
+// size this small costs more than the letters, so a vector's worth may be
+// written past them.
+inline std::size_t prendre_en_attente(attente& a, char* destination, std::size_t longueur)
+{
+    const std::size_t fait = std::min(longueur, en_attente(a));
+    const char* const attendues = a.lettres + a.debut;
+    if (fait <= debord_vecteur)
+        __builtin_memcpy(destination, attendues, debord_vecteur);
+    else
+        __builtin_memcpy(destination, attendues, fait);
+    a.debut += fait;
+    return fait;
+}
+
 // Where a lot more goes, after those waiting, which move to the front
 // when it would pass en_cours.
 inline char* place_d_un_lot(attente& a)
@@ -114,23 +130,24 @@ struct premieres_lettres {
 premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres);
 
 // Whether kernel K gives the values that the replica stepped one at a time
-// gives: its first two steps from the history laid in the planes (a whole
-// step, then the history moved and the next), against temoin, the
-// replica's state right after that history. They are checked on fewer
-// values than a step makes: the same code, and each value checked costs as
-// much as the replica takes. Overwrites the planes.
+// gives: its first two steps from the history laid in the planes (one,
+// then the history moved as between steps, and the next), against temoin,
+// the replica's state right after that history. Each is checked on
+// valeurs_des_pas_verifies values, fewer than a step makes: the same code,
+// and each value checked costs as much as the replica takes. Overwrites
+// the planes.
 inline constexpr std::size_t valeurs_des_pas_verifies = 8 * valeurs_par_tranche;
 template <typename K>
 bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
 {
-    constexpr std::size_t lot = valeurs_des_pas_verifies;
-    static_assert(lot <= valeurs_par_pas, "a step the planes hold");
+    constexpr std::size_t nombre = valeurs_des_pas_verifies;
+    static_assert(nombre <= valeurs_par_pas, "a step the planes hold");
     amorcer_correctifs(plans);
     for (int k = 0; k < 2; ++k) {
         if (k > 0)
-            garder_valeurs(plans, debut_des_pas + lot, historique);
-        K::prolonger(plans, lot);
-        if (!memes_valeurs(plans, debut_des_pas, lot, temoin))
+            garder_valeurs(plans, debut_des_pas + nombre, historique);
+        K::prolonger(plans, nombre);
+        if (!memes_valeurs(plans, debut_des_pas, nombre, temoin))
             return false;
     }
     return true;
@@ -284,16 +301,7 @@ template <typename K>
         while (longueur > 0) {
             std::size_t fait;
             if (en_attente(source.a) > 0) {
-                fait = std::min(longueur, en_attente(source.a));
-                // Mostly the few checked against rand: a copy of unknown size
-                // this small costs more than the letters; a vector's worth
-                // may be written past a run.
-                const char* const attendues = source.a.lettres + source.a.debut;
-                if (fait <= debord_vecteur)
-                    __builtin_memcpy(destination, attendues, debord_vecteur);
-                else
-                    __builtin_memcpy(destination, attendues, fait);
-                source.a.debut += fait;
+                fait = prendre_en_attente(source.a, destination, longueur);
             } else {
                 if (source.prises == source.calculees)
                     calculer(source);
@@ -335,7 +343,7 @@ inline void placer_lettres(source_replique<K>& source, char* destination, std::s
     if (nombre > 1 && longueur < lettres_par_mot) {
         const char* const lettres = lettres_suivantes(source, total);
         for (unsigned r = 0; r < nombre; ++r)
-            copier_suite(destination + r * espacement, lettres + r * longueur, longueur);
+            copier_run(destination + r * espacement, lettres + r * longueur, longueur);
         return;
     }
     if (en_attente(source.a) == 0 && source.calculees - source.prises >= total)

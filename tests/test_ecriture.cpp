@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstddef>
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
@@ -53,9 +52,9 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
         << std::strerror(errno);
     EXPECT_EQ(std::count(memoire.end() - temoin, memoire.end(), 0xa5), static_cast<long>(temoin))
         << "the writer wrote past its memory";
-    // How far the writer wrote past its block, at its offset from the memory's first aligned byte.
-    const auto fin_du_bloc = memoire.begin() + 1 + (0 - reinterpret_cast<std::uintptr_t>(memoire.data() + 1)) % alignof(memoire_sequences) +
-                             offsetof(memoire_sequences, tampon) + alignement + taille_bloc;
+    // How far the writer wrote past its block.
+    const auto fin_du_bloc = memoire.begin() + (bloc_de(memoire_dans(memoire.data() + 1)) + taille_bloc -
+                                                 reinterpret_cast<char*>(memoire.data()));
     const long au_dela = std::find_if(memoire.rbegin() + temoin, std::make_reverse_iterator(fin_du_bloc),
                                       [](unsigned char o) { return o != 0xa5; }).base() - fin_du_bloc;
     const std::size_t plus_long = 4 + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres + 1;
@@ -134,6 +133,7 @@ std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::s
             debut += 4 + largeur + 1 + taille_seq + 1;
         }
     }
+    EXPECT_NE(forme.second, 0u) << "no ten of " << de << " to " << a << " letters near a block's end";
     return forme;
 }
 
@@ -179,8 +179,8 @@ const graine_et_formes graines_et_formes[] = {
     // taking letters (none, up to 16, up to lettres_courtes, more), just
     // past it.
     {"AuBoutDUnBloc", 1765200007, [] {
-         constexpr std::size_t quatre = std::size_t{4} << 20;
-         return formes{dix_au_bout_d_un_bloc(courtes - 1, courtes, std::size_t{32} << 20, false),
+         constexpr std::size_t quatre = 4 * bloc;
+         return formes{dix_au_bout_d_un_bloc(courtes - 1, courtes, 32 * bloc, false),
                        dix_au_bout_d_un_bloc(0, 0, quatre, true), dix_au_bout_d_un_bloc(1, 16, quatre, true),
                        dix_au_bout_d_un_bloc(courtes - 15, courtes, quatre, true),
                        dix_au_bout_d_un_bloc(courtes + 1, courtes + 16, quatre, true)};
@@ -238,18 +238,20 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
     EXPECT_TRUE(memes_fichiers(obtenu, attendu));
 }
 
-// The portable kernel, but for one operation wrong: in each step, one
-// value's bit 1 flipped; or the first letter made, of one run or of many.
+// The portable kernel, but for one operation wrong: in its second step
+// since pas_faits was 0, one value's bit 1 flipped (a check of one step
+// passes it); or the first letter made, of one run or of many.
 enum class faute { pas, lettres, runs };
 template <faute f>
 struct noyau_faux {
     static constexpr const char* nom =
         f == faute::pas ? "faux (steps)" : f == faute::lettres ? "faux (letters)" : "faux (runs)";
     static bool disponible() { return true; }
+    static inline int pas_faits = 0;
     static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
         noyau_portable::prolonger(plans, nombre);
-        plans[mots_plan + debut_des_pas / 64] ^= f == faute::pas;
+        plans[mots_plan + debut_des_pas / 64] ^= f == faute::pas && ++pas_faits == 2;
     }
     static void en_lettres(const std::uint64_t* plans, std::size_t position, char* lettres, std::size_t nombre)
     {
@@ -278,6 +280,7 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         using K = decltype(noyau_essaye);
         using R = decltype(repli_essaye);
         std::srand(77);
+        noyau_faux<faute::pas>::pas_faits = 0;
         avec_source<K, R>(*memoire, 77, static_cast<std::int64_t>(nombre), [&](auto& source) {
             using S = std::decay_t<decltype(source)>;
             const quelle prise = std::is_same_v<S, source_replique<K>>   ? noyau

@@ -71,7 +71,7 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
         poser_valeurs(plans, debut_des_pas, replique);
         std::string attendu;
         for (std::size_t i = 0; i < debut_des_pas + valeurs_par_pas; ++i)
-            attendu += bases[avancer_replique(temoin) >> 1 & 3];
+            attendu += "ACTG"[avancer_replique(temoin) >> 1 & 3];
         amorcer_correctifs(plans);
         K::prolonger(plans, valeurs_par_pas);
         const std::size_t dernier = debut_des_pas + valeurs_par_pas - 64;
