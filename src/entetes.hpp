@@ -9,20 +9,12 @@
 // The last record a file can number: nb_seq is at most INT32_MAX.
 inline constexpr std::uint32_t dernier_numero = INT32_MAX - 1;
 
-constexpr std::size_t chiffres_de(std::uint32_t nombre)
-{
-    std::size_t chiffres = 1;
-    for (; nombre >= 10; nombre /= 10)
-        ++chiffres;
-    return chiffres;
-}
+constexpr std::size_t chiffres_de(std::uint32_t n) { return n < 10 ? 1 : 1 + chiffres_de(n / 10); }
 
-constexpr std::size_t puissance_de_deux(std::size_t n)
+// The least power of two from p on that is at least n.
+constexpr std::size_t puissance_de_deux(std::size_t n, std::size_t p = 1)
 {
-    std::size_t p = 1;
-    while (p < n)
-        p *= 2;
-    return p;
+    return p < n ? puissance_de_deux(n, 2 * p) : p;
 }
 
 // The headers of records 10 q to 10 q + 9 share one text: "\n>Seq", the

@@ -13,14 +13,10 @@
 
 #include <unistd.h>
 
+// (GCC's AddressSanitizer: the sanitizer build.)
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#include <sanitizer/asan_interface.h>
-#endif
-#endif
-#if !defined(ASAN_POISON_MEMORY_REGION)
+#else
 #define ASAN_POISON_MEMORY_REGION(debut, octets) ((void)(debut), (void)(octets))
 #define ASAN_UNPOISON_MEMORY_REGION(debut, octets) ((void)(debut), (void)(octets))
 #endif
