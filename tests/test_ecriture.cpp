@@ -160,20 +160,23 @@ constexpr std::size_t lot = lot_lettres, pas = valeurs_par_pas;
 
 const graine_et_formes graines_et_formes[] = {
     // Where the file changes hands: after the letters checked against rand,
-    // after the replica's single values, at every step of values, and where
-    // a block of output ends inside a header (- 10), right after a line
-    // (- 7), before a line feed (- 6) or inside letters. Records of each
-    // length that changes how they are written (none, one copy, ten at a
-    // time as vectors, from letters made together, one by one), on both
-    // sides of it, up to where their headers change width. 12 records cross
-    // from Seq9 to Seq10; 1000 letters stay on one line.
+    // after the replica's single values, at every step of values. Records of
+    // each length that changes how they are written (none, one copy, ten at
+    // a time, from letters made together, one by one), on both sides of it,
+    // up to where their headers change width. 12 records cross from Seq9 to
+    // Seq10; 1000 letters stay on one line.
     {"AChaqueLimite", 1765200001, [] {
          return formes{{1, 200}, {verifiees - 1, 1}, {verifiees - 1, 2}, {verifiees, 1}, {verifiees + 1, 1},
-                       {fin_seules - 1, 1}, {fin_seules, 1}, {fin_seules + 1, 3}, {pas + 1, 5}, {bloc - 10, 3},
-                       {bloc - 7, 3}, {bloc - 6, 3}, {bloc - 1, 2}, {bloc, 2}, {bloc + 1, 2}, {3, 120000},
+                       {fin_seules - 1, 1}, {fin_seules, 1}, {fin_seules + 1, 3}, {pas + 1, 5}, {3, 120000},
                        {100, 50000}, {16, 70000}, {17, 60000}, {31, 40000}, {32, 40000}, {33, 40000}, {63, 20000},
                        {64, 20000}, {65, 20000}, {courtes, 5000}, {courtes + 1, 5000}, {lot - 1, 150}, {lot + 1, 150},
-                       {2, 100001}, {9, 999}, {15, 10001}, {20'000'000, 1}, {4, 3}, {1, 12}, {57, 25}, {1000, 2}};
+                       {2, 100001}, {9, 999}, {15, 10001}, {4, 3}, {1, 12}, {57, 25}, {1000, 2}};
+     }},
+    // Where a block of output ends inside a header (- 10), right after a
+    // line (- 7), before a line feed (- 6) or inside letters.
+    {"AChaqueLimiteDeBloc", 1765200008, [] {
+         return formes{{bloc - 10, 3}, {bloc - 7, 3}, {bloc - 6, 3}, {bloc - 1, 2}, {bloc, 2}, {bloc + 1, 2},
+                       {20'000'000, 1}};
      }},
     // Ten records that start just before a block's end, and, for each way of
     // taking letters (none, up to 16, up to lettres_courtes, more), just
