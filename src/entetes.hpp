@@ -59,8 +59,8 @@ constexpr std::size_t chiffre_des_dizaines(std::size_t longueur) { return longue
 constexpr std::size_t chiffre_des_centaines(std::size_t longueur) { return longueur - 4; }
 
 // How the headers of the ten records after q's follow from q's: one more at
-// q's last digit; when that digit goes from 9 to 0, one more at the digit
-// before and ten less at it; or a new text, when q + 1 has one digit more
+// q's last digit; when that digit goes from 9 to 0, nine less at it and one
+// more at the digit before; or a new text, when q + 1 has one digit more
 // than q (q = 0 has no digit of its own), or a carry goes past q's last two.
 enum class passage { ajout, retenue, nouveau_texte };
 constexpr passage passage_de(std::uint32_t dizaine)

@@ -18,8 +18,8 @@
 //   holds the letters of them all and a vector more.
 // prolonger, en_lettres and etaler are the code below, one line each in the
 // kernel that builds it with its instructions (flatten: its
-// soixante_quatre_lettres is inlined into it). A kernel that an architecture can't build is noyau_absent there.
-// noyaux.hpp lists them and chooses one.
+// soixante_quatre_lettres is inlined into it). A kernel that an
+// architecture can't build is noyau_absent there; noyaux.hpp lists them.
 #pragma once
 
 #include "plans.hpp"

@@ -100,7 +100,7 @@ template <facon f, typename S>
         const char* depuis = nullptr;
         if constexpr (f == facon::par_seize)
             depuis = lettres_suivantes(source, nombre * lettres_seq);
-        char* const dix = ici;
+        char* const debut_des_dix = ici;
         // In locals: h's address is given away, and every byte stored could
         // then be in it.
         entete e = h.e;
@@ -117,7 +117,7 @@ template <facon f, typename S>
         // After the ten headers: each run of letters overwrites what the
         // header before it wrote past its end.
         if constexpr (f == facon::en_place)
-            placer_lettres(source, dix + longueur, longueur + lettres_seq, lettres_seq, nombre);
+            placer_lettres(source, debut_des_dix + longueur, longueur + lettres_seq, lettres_seq, nombre);
         dizaine_suivante(h);
     }
     s.ici = ici;

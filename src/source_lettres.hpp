@@ -154,23 +154,25 @@ bool deux_pas_conformes(std::uint64_t* plans, replique_rand temoin)
 }
 
 // Whether kernel K's letters, of one run and of many, are those of the
-// values in the planes read one at a time: the letters of runs_verifies
-// runs of longueur_verifiee values from value depuis + 3 (not on a word),
-// then as many spread to their runs, into essai. Values [depuis, depuis +
-// valeurs_des_lettres_verifiees) must be in the planes.
-inline constexpr std::size_t runs_verifies = 10, longueur_verifiee = 100;
-inline constexpr std::size_t valeurs_des_lettres_verifiees = 3 + 2 * runs_verifies * longueur_verifiee + 64;
-inline constexpr std::size_t octets_des_lettres_verifiees =
-    2 * runs_verifies * longueur_verifiee + runs_verifies + 2 * debord_vecteur;
+// values in the planes read one at a time: the letters of runs_essayes
+// runs of longueur_essayee values from value depuis + 3 (not on a word),
+// then as many spread to their runs, into essai: one run, the runs spread,
+// and the scratch of etaler, octets_essayes in all. Values [depuis, depuis
+// + valeurs_essayees) must be in the planes.
+inline constexpr std::size_t runs_essayes = 10, longueur_essayee = 100, lettres_essayees = runs_essayes * longueur_essayee;
+inline constexpr std::size_t valeurs_essayees = 3 + 2 * lettres_essayees + 64;
+inline constexpr std::size_t debut_des_runs = lettres_essayees + debord_vecteur,
+                             debut_du_brouillon = debut_des_runs + runs_essayes * (longueur_essayee + 1),
+                             octets_essayes = debut_du_brouillon + lettres_essayees + debord_vecteur;
 template <typename K>
 bool lettres_conformes(const std::uint64_t* plans, std::size_t depuis, char* essai)
 {
-    constexpr std::size_t longueur = longueur_verifiee, nombre = runs_verifies, espacement = longueur + 1,
-                          total = longueur * nombre;
+    constexpr std::size_t longueur = longueur_essayee, nombre = runs_essayes, espacement = longueur + 1,
+                          total = lettres_essayees;
     const std::size_t debut = depuis + 3;
     char* const une = essai;
-    char* const runs = une + total + debord_vecteur;
-    char* const brouillon = runs + nombre * espacement;
+    char* const runs = essai + debut_des_runs;
+    char* const brouillon = essai + debut_du_brouillon;
     K::en_lettres(plans, debut, une, total);
     K::etaler(plans, debut + total, runs, espacement, longueur, nombre, brouillon);
     bool memes = true;
@@ -185,9 +187,8 @@ bool lettres_conformes(const std::uint64_t* plans, std::size_t depuis, char* ess
 template <typename K>
 bool noyau_conforme(memoire_source& m, const replique_rand& temoin)
 {
-    static_assert(valeurs_des_lettres_verifiees <= valeurs_des_pas_verifies, "letters of values checked");
-    static_assert(lettres_verifiees + octets_des_lettres_verifiees <= sizeof m.lettres,
-                  "the letters checked, after those drawn");
+    static_assert(valeurs_essayees <= valeurs_des_pas_verifies, "letters of values checked");
+    static_assert(lettres_verifiees + octets_essayes <= sizeof m.lettres, "the letters tried, after those drawn");
     std::memcpy(m.copie, m.plans, sizeof m.copie);
     const bool oui = deux_pas_conformes<K>(m.plans, temoin) &&
                      lettres_conformes<K>(m.plans, debut_des_pas, m.lettres + lettres_verifiees);
@@ -229,9 +230,9 @@ template <typename K>
 {
     static_assert(lettres_d_un_coup <= historique, "the values waiting are kept with the history");
     if (source.calculees > debut_des_pas) {
-        const std::size_t attendues = source.calculees - source.prises;
+        const std::size_t en_reserve = source.calculees - source.prises;
         garder_valeurs(source.plans, source.calculees, historique);
-        source.prises = debut_des_pas - attendues;
+        source.prises = debut_des_pas - en_reserve;
         source.calculees = debut_des_pas;
     }
     K::prolonger(source.plans, valeurs_par_pas);
@@ -246,10 +247,9 @@ template <typename K>
     char* const lettres = place_d_un_lot(source.a);
     if (source.prises == source.calculees)
         calculer(source);
-    const std::size_t attendues = en_attente(source.a);
+    const std::size_t deja = en_attente(source.a);
     const std::size_t nombre =
-        std::min(source.calculees - source.prises,
-                 voulues > attendues ? voulues - attendues : voulues == 0 ? lot_lettres : 0);
+        std::min(source.calculees - source.prises, voulues > deja ? voulues - deja : voulues == 0 ? lot_lettres : 0);
     K::en_lettres(source.plans, source.prises, lettres, nombre);
     source.prises += nombre;
     source.a.fin += nombre;

@@ -41,8 +41,8 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     std::srand(graine);
     const int fd = memfd_create("alea.seq", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     EXPECT_GE(fd, 0);
-    const std::size_t lettres = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
-    const std::size_t taille = taille_de_fichier(lettres, nb_seq > 0 ? static_cast<std::size_t>(nb_seq) : 0);
+    const std::size_t lettres_seq = taille_seq > 0 ? static_cast<std::size_t>(taille_seq) : 0;
+    const std::size_t taille = taille_de_fichier(lettres_seq, nb_seq > 0 ? static_cast<std::size_t>(nb_seq) : 0);
     EXPECT_EQ(ftruncate(fd, static_cast<off_t>(taille)), 0);
     EXPECT_EQ(fcntl(fd, F_ADD_SEALS, F_SEAL_GROW), 0);
     constexpr std::size_t temoin = 4096;
@@ -57,8 +57,8 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
                                                  reinterpret_cast<char*>(memoire.data()));
     const long au_dela = std::find_if(memoire.rbegin() + temoin, std::make_reverse_iterator(fin_du_bloc),
                                       [](unsigned char o) { return o != 0xa5; }).base() - fin_du_bloc;
-    const std::size_t plus_long = 4 + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres + 1;
-    const std::size_t borne = (lettres <= lettres_courtes ? 10 * plus_long : au_dela_du_bloc) +
+    const std::size_t plus_long = 4 + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres_seq + 1;
+    const std::size_t borne = (lettres_seq <= lettres_courtes ? 10 * plus_long : au_dela_du_bloc) +
                               debord_vecteur;
     EXPECT_LE(au_dela, static_cast<long>(borne)) << "bytes written past the block's end, " << taille_seq << " x " << nb_seq;
     std::string texte(static_cast<std::size_t>(lseek(fd, 0, SEEK_CUR)), '\0');
@@ -141,9 +141,9 @@ std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::s
 // values.
 formes pour_les_longueurs(std::size_t de, std::size_t a, formes f = {})
 {
-    const std::size_t lettres = lettres_verifiees + debut_des_pas + valeurs_par_pas + 1000;
+    const std::size_t nombre_lettres = lettres_verifiees + debut_des_pas + valeurs_par_pas + 1000;
     for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq)
-        f.emplace_back(taille_seq, taille_seq == 0 ? 1000 : (lettres + taille_seq - 1) / taille_seq);
+        f.emplace_back(taille_seq, taille_seq == 0 ? 1000 : (nombre_lettres + taille_seq - 1) / taille_seq);
     return f;
 }
 
