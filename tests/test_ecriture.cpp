@@ -173,10 +173,11 @@ const graine_et_formes graines_et_formes[] = {
                        {2, 100001}, {9, 999}, {15, 10001}, {4, 3}, {1, 12}, {57, 25}, {1000, 2}};
      }},
     // Where a block of output ends inside a header (- 10), right after a
-    // line (- 7), before a line feed (- 6) or inside letters.
+    // line (- 7), before a line feed (- 6) or inside letters; a record over
+    // several blocks.
     {"AChaqueLimiteDeBloc", 1765200008, [] {
          return formes{{bloc - 10, 3}, {bloc - 7, 3}, {bloc - 6, 3}, {bloc - 1, 2}, {bloc, 2}, {bloc + 1, 2},
-                       {20'000'000, 1}};
+                       {5 * bloc + 5, 1}};
      }},
     // Ten records that start just before a block's end, and, for each way of
     // taking letters (none, up to 16, up to lettres_courtes, more), just
