@@ -16,10 +16,10 @@
 //   one after the other from position, to destination, destination +
 //   espacement, and so on, nothing written past a run's letters; brouillon
 //   holds the letters of them all and a vector more.
-// prolonger, en_lettres and etaler are the code below, one line each in the
-// kernel that builds it with its instructions (flatten: its
-// soixante_quatre_lettres is inlined into it). A kernel that an
-// architecture can't build is noyau_absent there; noyaux.hpp lists them.
+// disponible, prolonger, en_lettres and etaler are written once, below: a
+// kernel has them from NOYAU_DES_INSTRUCTIONS, or NOYAU_DE_BASE for the one
+// every processor runs. A kernel that an architecture can't build is
+// noyau_absent there; noyaux.hpp lists them.
 #pragma once
 
 #include "plans.hpp"
@@ -155,3 +155,35 @@ template <typename K>
     for (unsigned r = 0; r < nombre; ++r, destination += espacement)
         copier_run(destination, brouillon + r * longueur, longueur);
 }
+
+// A kernel's three operations, the code above built with the instructions
+// that cible's attribute names (flatten: K's soixante_quatre_lettres is
+// inlined into them).
+#define OPERATIONS_DU_NOYAU(K, cible)                                                                \
+    cible [[gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)         \
+    {                                                                                                \
+        prolonger_plans(plans, nombre);                                                              \
+    }                                                                                                \
+    cible [[gnu::noinline, gnu::flatten]] static void en_lettres(const std::uint64_t* plans,         \
+                                                                 std::size_t position, char* lettres, \
+                                                                 std::size_t nombre)                 \
+    {                                                                                                \
+        en_lettres_plans<K>(plans, position, lettres, nombre);                                       \
+    }                                                                                                \
+    cible [[gnu::noinline, gnu::flatten]] static void etaler(                                        \
+        const std::uint64_t* plans, std::size_t position, char* destination, std::size_t espacement, \
+        std::size_t longueur, unsigned nombre, char* brouillon)                                      \
+    {                                                                                                \
+        etaler_plans<K>(plans, position, destination, espacement, longueur, nombre, brouillon);      \
+    }
+
+// The kernel K of the x86 instructions jeu ("avx2"), named once: its code is
+// built for them, and a processor runs it when it has them.
+#define NOYAU_DES_INSTRUCTIONS(K, jeu)                                 \
+    static bool disponible() { return __builtin_cpu_supports(jeu); } \
+    OPERATIONS_DU_NOYAU(K, [[gnu::target(jeu)]])
+
+// The kernel K of the baseline instructions, which every processor runs.
+#define NOYAU_DE_BASE(K)                      \
+    static bool disponible() { return true; } \
+    OPERATIONS_DU_NOYAU(K, )

@@ -11,9 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 
+// Its instructions, named once: what its code is built for, and what a
+// processor must have to run it.
+#define INSTRUCTIONS_AVX2 "avx2"
+
 struct noyau_avx2 {
     static constexpr const char* nom = "avx2";
-    static bool disponible() { return __builtin_cpu_supports("avx2"); }
 
     using octets = unsigned char __attribute__((vector_size(32)));
 
@@ -22,7 +25,7 @@ struct noyau_avx2 {
     // (a byte shuffle within each half of the register), then its bit is
     // picked out.
     template <unsigned moitie>
-    [[gnu::target("avx2"), gnu::always_inline]] static octets masques(__m256i x)
+    [[gnu::target(INSTRUCTIONS_AVX2), gnu::always_inline]] static octets masques(__m256i x)
     {
         constexpr char o = 4 * moitie;
         const __m256i octet_du_bit =
@@ -35,7 +38,7 @@ struct noyau_avx2 {
     }
 
     template <unsigned moitie>
-    [[gnu::target("avx2"), gnu::always_inline]] static void trente_deux(char* lettres, __m256i x1, __m256i x2)
+    [[gnu::target(INSTRUCTIONS_AVX2), gnu::always_inline]] static void trente_deux(char* lettres, __m256i x1, __m256i x2)
     {
         const octets m1 = masques<moitie>(x1), m2 = masques<moitie>(x2);
         octets l;
@@ -43,7 +46,7 @@ struct noyau_avx2 {
         __builtin_memcpy(lettres + 32 * moitie, &l, sizeof l);
     }
 
-    [[gnu::target("avx2")]] static void soixante_quatre_lettres(std::uint64_t b1, std::uint64_t b2, char* lettres)
+    [[gnu::target(INSTRUCTIONS_AVX2)]] static void soixante_quatre_lettres(std::uint64_t b1, std::uint64_t b2, char* lettres)
     {
         const __m256i x1 = _mm256_set1_epi64x(static_cast<long long>(b1));
         const __m256i x2 = _mm256_set1_epi64x(static_cast<long long>(b2));
@@ -51,24 +54,7 @@ struct noyau_avx2 {
         trente_deux<1>(lettres, x1, x2);
     }
 
-    [[gnu::target("avx2"), gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
-    {
-        prolonger_plans(plans, nombre);
-    }
-
-    [[gnu::target("avx2"), gnu::noinline, gnu::flatten]] static void en_lettres(const std::uint64_t* plans,
-                                                                               std::size_t position,
-                                                                               char* lettres, std::size_t nombre)
-    {
-        en_lettres_plans<noyau_avx2>(plans, position, lettres, nombre);
-    }
-
-    [[gnu::target("avx2"), gnu::noinline, gnu::flatten]] static void etaler(
-        const std::uint64_t* plans, std::size_t position, char* destination, std::size_t espacement,
-        std::size_t longueur, unsigned nombre, char* brouillon)
-    {
-        etaler_plans<noyau_avx2>(plans, position, destination, espacement, longueur, nombre, brouillon);
-    }
+    NOYAU_DES_INSTRUCTIONS(noyau_avx2, INSTRUCTIONS_AVX2)
 };
 
 #else

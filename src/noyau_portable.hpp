@@ -12,7 +12,6 @@
 
 struct noyau_portable {
     static constexpr const char* nom = "portable";
-    static bool disponible() { return true; }
 
     // 16 letters a vector: each value's byte made from its word's bits by
     // interleaving bytes (which every instruction set has), then its bit
@@ -71,21 +70,5 @@ struct noyau_portable {
         }
     }
 
-    [[gnu::noinline]] static void prolonger(std::uint64_t* plans, std::size_t nombre)
-    {
-        prolonger_plans(plans, nombre);
-    }
-
-    [[gnu::noinline, gnu::flatten]] static void en_lettres(const std::uint64_t* plans, std::size_t position,
-                                                           char* lettres, std::size_t nombre)
-    {
-        en_lettres_plans<noyau_portable>(plans, position, lettres, nombre);
-    }
-
-    [[gnu::noinline, gnu::flatten]] static void etaler(const std::uint64_t* plans, std::size_t position,
-                                                       char* destination, std::size_t espacement,
-                                                       std::size_t longueur, unsigned nombre, char* brouillon)
-    {
-        etaler_plans<noyau_portable>(plans, position, destination, espacement, longueur, nombre, brouillon);
-    }
+    NOYAU_DE_BASE(noyau_portable)
 };
