@@ -233,7 +233,7 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
     const auto octets_apres = static_cast<std::size_t>(static_cast<char*>(memoire) + octets_memoire - apres_la_marge);
     ASAN_POISON_MEMORY_REGION(apres_la_marge, octets_apres);
     const bool ecrit = selon_noyau(noyau, [&](auto k) {
-        return avec_source<decltype(k)>(m.source, graine, nombre_lettres,
+        return avec_source<decltype(k)>(m.source, graine, nombre_lettres, chercher_rand(),
                                         [&](auto& source) { return ecrire_avec(s, source, n, lettres_seq); });
     });
     ASAN_UNPOISON_MEMORY_REGION(apres_la_marge, octets_apres);

@@ -9,25 +9,6 @@
 
 namespace {
 
-// Whether the rand this process calls is the C library's own, not one
-// preloaded before it: only then can a replica that agrees with its first
-// values stand for it. (What the process calls, as the dynamic linker finds
-// it; a static executable, where nothing can be preloaded, may find none.)
-bool rand_de_la_bibliotheque()
-{
-#if defined(__GLIBC__)
-    void* const rand = dlsym(RTLD_DEFAULT, "rand");
-    void* const bibliotheque = dlsym(RTLD_DEFAULT, "gnu_get_libc_version");
-    Dl_info de_rand{}, de_la_bibliotheque{};
-    if (rand == nullptr || bibliotheque == nullptr || dladdr(rand, &de_rand) == 0 ||
-        dladdr(bibliotheque, &de_la_bibliotheque) == 0)
-        return true;
-    return de_rand.dli_fbase == de_la_bibliotheque.dli_fbase;
-#else
-    return true;
-#endif
-}
-
 // One call of rand, keeping the whole value it returned in tirage.
 char tirer_base_et_valeur(int& tirage)
 {
@@ -76,10 +57,32 @@ void placer_lettres(source_rand& source, char* destination, std::size_t espaceme
     }
 }
 
-premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres)
+ou_est_rand chercher_rand()
+{
+#if defined(__GLIBC__)
+    void* const rand = dlsym(RTLD_DEFAULT, "rand");
+    void* const bibliotheque = dlsym(RTLD_DEFAULT, "gnu_get_libc_version");
+    Dl_info de_rand{}, de_la_bibliotheque{};
+    return {rand != nullptr && dladdr(rand, &de_rand) != 0 ? de_rand.dli_fbase : nullptr,
+            bibliotheque != nullptr && dladdr(bibliotheque, &de_la_bibliotheque) != 0
+                ? de_la_bibliotheque.dli_fbase
+                : nullptr};
+#else
+    return {nullptr, nullptr};
+#endif
+}
+
+premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres,
+                                      ou_est_rand trouve)
 {
     premieres_lettres p{};
-    if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees) || !rand_de_la_bibliotheque())
+    // Only the C library's own rand can be stood for by a replica that
+    // agrees with its first values, not one preloaded before it. Where the
+    // dynamic linker finds none, nothing could be preloaded: the static
+    // executable.
+    const bool de_la_bibliotheque =
+        trouve.rand == nullptr || trouve.bibliotheque == nullptr || trouve.rand == trouve.bibliotheque;
+    if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees) || !de_la_bibliotheque)
         return p;
     p.temoin = semer_replique(graine);
     p.d_accord = true;

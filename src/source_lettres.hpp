@@ -124,10 +124,20 @@ struct premieres_lettres {
     replique_rand temoin; // when it did, its state after the history
 };
 
+// The objects that define the rand this process calls and the C library,
+// as the dynamic linker finds them; nullptr where it finds none.
+struct ou_est_rand {
+    const void* rand;
+    const void* bibliotheque;
+};
+ou_est_rand chercher_rand();
+
 // Draws the first letters of a file of nombre_lettres letters after
-// srand(graine) into m's letters, the replica beside; when they agree, lays
-// its next values, the history of the steps, in the planes.
-premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres);
+// srand(graine) into m's letters, the replica beside, where rand, as found,
+// is the C library's; when they agree, lays the replica's next values, the
+// history of the steps, in the planes.
+premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres,
+                                      ou_est_rand trouve);
 
 // Whether kernel K gives the values that the replica stepped one at a time
 // gives: its first two steps from the history laid in the planes (one,
@@ -198,13 +208,14 @@ bool noyau_conforme(memoire_source& m, const replique_rand& temoin)
 }
 
 // f(source) with the source of a file of nombre_lettres letters after
-// srand(graine), in m: kernel K's once the replica agreed with rand and K
-// passed its checks; else the fallback kernel R's, when it passes them;
-// else rand's.
+// srand(graine), in m, rand found where trouve says: kernel K's once the
+// replica agreed with rand and K passed its checks; else the fallback
+// kernel R's, when it passes them; else rand's.
 template <typename K, typename R = noyau_de_repli, typename F>
-auto avec_source(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres, F&& f)
+auto avec_source(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres, ou_est_rand trouve,
+                 F&& f)
 {
-    const premieres_lettres p = tirer_les_premieres(m, graine, nombre_lettres);
+    const premieres_lettres p = tirer_les_premieres(m, graine, nombre_lettres, trouve);
     const attente tirees{m.lettres, 0, p.tirees};
     if (p.d_accord) {
         if (noyau_conforme<K>(m, p.temoin)) {

@@ -277,15 +277,19 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
     // A kernel whose check fails, of its steps or of its letters, gives way
     // to the one it falls back on, and that one, failing too, to rand; the
     // letters are rand's all the same, for a file of steps and a short one.
+    // Where the dynamic linker finds no rand, or finds it in the C library,
+    // the replica may take over; not from a rand of another object.
     enum quelle { noyau, repli, rand };
     const std::string attendu = lettres_de_rand(77, 150000);
     const auto memoire = std::make_unique<memoire_source>();
-    auto essayer = [&](auto noyau_essaye, auto repli_essaye, quelle voulue, std::size_t nombre = 150000) {
+    const int ailleurs = 0;
+    auto essayer = [&](auto noyau_essaye, auto repli_essaye, quelle voulue, std::size_t nombre = 150000,
+                       ou_est_rand trouve = chercher_rand()) {
         using K = decltype(noyau_essaye);
         using R = decltype(repli_essaye);
         std::srand(77);
         noyau_faux<faute::pas>::pas_faits = 0;
-        avec_source<K, R>(*memoire, 77, static_cast<std::int64_t>(nombre), [&](auto& source) {
+        avec_source<K, R>(*memoire, 77, static_cast<std::int64_t>(nombre), trouve, [&](auto& source) {
             using S = std::decay_t<decltype(source)>;
             const quelle prise = std::is_same_v<S, source_replique<K>>   ? noyau
                                  : std::is_same_v<S, source_replique<R>> ? repli
@@ -304,6 +308,11 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
     essayer(noyau_faux<faute::lettres>{}, noyau_portable{}, repli);
     essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, rand);
     essayer(noyau_faux<faute::runs>{}, noyau_portable{}, repli, 5000);
+    const void* const bibliotheque = chercher_rand().bibliotheque;
+    ASSERT_EQ(chercher_rand().rand, bibliotheque);
+    for (const ou_est_rand trouve : {ou_est_rand{nullptr, nullptr}, {nullptr, bibliotheque}, {bibliotheque, nullptr}})
+        essayer(noyau_portable{}, noyau_portable{}, noyau, 150000, trouve);
+    essayer(noyau_portable{}, noyau_portable{}, rand, 150000, {&ailleurs, bibliotheque});
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
