@@ -244,7 +244,9 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
 
 // The portable kernel, but for one operation wrong: in its second step
 // since pas_faits was 0, one value's bit 1 flipped (a check of one step
-// passes it); or the first letter made, of one run or of many.
+// passes it); or the letters of one run at place lettre_fausse of each
+// word, on runs that start inside a word only when dedans; or the first
+// letter of many runs.
 enum class faute { pas, lettres, runs };
 template <faute f>
 struct noyau_faux {
@@ -252,6 +254,8 @@ struct noyau_faux {
         f == faute::pas ? "faux (steps)" : f == faute::lettres ? "faux (letters)" : "faux (runs)";
     static bool disponible() { return true; }
     static inline int pas_faits = 0;
+    static inline std::size_t lettre_fausse = 0;
+    static inline bool dedans = false;
     static void prolonger(std::uint64_t* plans, std::size_t nombre)
     {
         noyau_portable::prolonger(plans, nombre);
@@ -260,7 +264,9 @@ struct noyau_faux {
     static void en_lettres(const std::uint64_t* plans, std::size_t position, char* lettres, std::size_t nombre)
     {
         noyau_portable::en_lettres(plans, position, lettres, nombre);
-        lettres[0] ^= f == faute::lettres ? 'A' ^ 'C' : 0;
+        if (f == faute::lettres && (!dedans || position % 64 != 0))
+            for (std::size_t i = (lettre_fausse + 64 - position % 64) % 64; i < nombre; i += 64)
+                lettres[i] ^= 'A' ^ 'C';
     }
     static void etaler(const std::uint64_t* plans, std::size_t position, char* destination,
                        std::size_t espacement, std::size_t longueur, unsigned nombre, char* brouillon)
@@ -305,7 +311,15 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
     };
     pour_chaque_noyau([&](auto noyau_essaye) { essayer(noyau_essaye, noyau_portable{}, noyau); });
     essayer(noyau_faux<faute::pas>{}, noyau_portable{}, repli);
-    essayer(noyau_faux<faute::lettres>{}, noyau_portable{}, repli);
+    // Wherever in a word a kernel's letters go wrong, on runs that start on
+    // a word or only inside one.
+    using lettres_fausses = noyau_faux<faute::lettres>;
+    for (const bool dedans : {false, true})
+        for (const std::size_t lettre : {0, 1, 40, 63}) {
+            SCOPED_TRACE("letter " + std::to_string(lettre) + (dedans ? " of runs from inside a word" : " of a word"));
+            lettres_fausses::dedans = dedans, lettres_fausses::lettre_fausse = lettre;
+            essayer(lettres_fausses{}, noyau_portable{}, repli);
+        }
     essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, rand);
     essayer(noyau_faux<faute::runs>{}, noyau_portable{}, repli, 5000);
     const void* const bibliotheque = chercher_rand().bibliotheque;
