@@ -3,6 +3,8 @@
 // digits are, and how the headers of the next ten follow from them.
 #pragma once
 
+#include "format.hpp"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -17,12 +19,11 @@ constexpr std::size_t puissance_de_deux(std::size_t n, std::size_t p = 1)
     return p < n ? puissance_de_deux(n, 2 * p) : p;
 }
 
-// The headers of records 10 q to 10 q + 9 share one text: "\n>Seq", the
-// digits of q (none for q = 0), the record's last digit, "\n". The line
-// feed in front ends the record before (the first record's goes to a byte
-// before the block's start).
-inline constexpr char debut_entete[] = "\n>Seq";
-inline constexpr std::size_t largeur_entete_max = sizeof debut_entete - 1 + chiffres_de(dernier_numero) + 1;
+// The headers of records 10 q to 10 q + 9 share one text: "\n", the
+// header's own text, the digits of q (none for q = 0), the record's last
+// digit, "\n". The line feed in front ends the record before (the first
+// record's goes to a byte before the block's start).
+inline constexpr std::size_t largeur_entete_max = 1 + longueur_texte_entete + chiffres_de(dernier_numero) + 1;
 
 // The records' headers as a register holds them: the longest header a file
 // can have, and bytes past a header's length, which what follows
@@ -36,9 +37,10 @@ struct gabarit {
 constexpr gabarit gabarit_de(std::uint32_t dizaine)
 {
     gabarit g{};
-    std::size_t n = 0;
-    for (; n < sizeof debut_entete - 1; ++n)
-        g.texte[n] = debut_entete[n];
+    g.texte[0] = '\n';
+    std::size_t n = 1;
+    for (std::size_t i = 0; i < longueur_texte_entete; ++i)
+        g.texte[n++] = texte_entete[i];
     char chiffres[sizeof g.texte] = {};
     std::size_t k = 0;
     for (; dizaine > 0; dizaine /= 10)

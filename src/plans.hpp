@@ -5,14 +5,11 @@
 // kernel computes on this geometry (noyau.hpp).
 #pragma once
 
+#include "format.hpp"
 #include "replique.hpp"
 
 #include <cstddef>
 #include <cstdint>
-
-// The order A, C, T, G (not alphabetical) decides which letter each
-// generator value gives: value r gives bases[(r >> 1) & 3].
-inline constexpr char bases[4] = {'A', 'C', 'T', 'G'};
 
 // The values of r modulo 8 are all that a letter needs, and all that the
 // recurrence modulo 8 needs. Longer recurrences on them, whose lags are all

@@ -2,6 +2,7 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include "format.hpp"
 #include "noyaux.hpp"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ inline std::size_t taille_de_fichier(std::size_t taille_seq, std::size_t nb_seq)
     for (std::size_t i = 0, dizaine = 10, largeur = 1; i < nb_seq; ++i) {
         if (i == dizaine)
             ++largeur, dizaine *= 10;
-        taille += 4 + largeur + 1 + taille_seq + 1;
+        taille += longueur_texte_entete + largeur + 1 + taille_seq + 1;
     }
     return taille;
 }
@@ -71,7 +72,8 @@ inline std::string fichier_de(const std::string& lettres, std::size_t taille_seq
     std::string texte(taille_de_fichier(taille_seq, nb_seq), '\0');
     char* ici = texte.data();
     for (std::size_t i = 0; i < nb_seq; ++i) {
-        *ici++ = '>', *ici++ = 'S', *ici++ = 'e', *ici++ = 'q';
+        for (std::size_t c = 0; c < longueur_texte_entete; ++c)
+            *ici++ = texte_entete[c];
         for (std::size_t c = 0; c < chiffres; ++c)
             *ici++ = numero[c];
         *ici++ = '\n';

@@ -57,7 +57,7 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
                                                  reinterpret_cast<char*>(memoire.data()));
     const long au_dela = std::find_if(memoire.rbegin() + temoin, std::make_reverse_iterator(fin_du_bloc),
                                       [](unsigned char o) { return o != 0xa5; }).base() - fin_du_bloc;
-    const std::size_t plus_long = 4 + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres_seq + 1;
+    const std::size_t plus_long = longueur_texte_entete + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres_seq + 1;
     const std::size_t borne = (lettres_seq <= lettres_courtes ? 10 * plus_long : au_dela_du_bloc) +
                               debord_vecteur;
     EXPECT_LE(au_dela, static_cast<long>(borne)) << "bytes written past the block's end, " << taille_seq << " x " << nb_seq;
@@ -130,7 +130,7 @@ std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::s
                     plus_pres = ecart, forme = {taille_seq, i + 10};
                 dix = debut - 1;
             }
-            debut += 4 + largeur + 1 + taille_seq + 1;
+            debut += longueur_texte_entete + largeur + 1 + taille_seq + 1;
         }
     }
     EXPECT_NE(forme.second, 0u) << "no ten of " << de << " to " << a << " letters near a block's end";
