@@ -26,7 +26,9 @@ int main(int argc, char* argv[])
     }
     if (argc != 4)
         return 1;
-    const std::size_t noyau = noyau_nomme(argv[1]);
+    std::size_t noyau = 0;
+    while (noyau < nombre_de_noyaux() && std::string(nom_du_noyau(noyau)) != argv[1])
+        ++noyau;
     if (noyau == nombre_de_noyaux()) {
         std::fprintf(stderr, "no kernel is named %s; there are:", argv[1]);
         for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang)

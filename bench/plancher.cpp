@@ -4,7 +4,7 @@
 // What the kernel alone takes for the bytes; no program that makes them can
 // be faster.
 // brasse_adn_plancher octets
-#include "ecrivain.hpp"
+#include "unites.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The benchmark's reference path: the same command, with the writer as it
 // was first written, one rand and one fputc per letter.
-#include "source_lettres.hpp"
+#include "source_rand.hpp"
 
 #include <cstdint>
 #include <cstdio>

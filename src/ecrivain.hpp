@@ -4,34 +4,30 @@
 #pragma once
 
 #include "entetes.hpp"
-#include "noyau.hpp"
-#include "source_lettres.hpp"
+#include "memoire_source.hpp"
+#include "unites.hpp"
 
 #include <algorithm>
 #include <cstddef>
 #include <memory>
 
-// The file goes to the descriptor in writes of a block (the last shorter),
-// of whole 4 KiB pages.
-inline constexpr std::size_t taille_bloc = std::size_t{1} << 20;
-
-// Records of at most this many letters are written ten at a time.
+// Records of at most this many letters are written a dizaine at a time.
 inline constexpr std::size_t lettres_courtes = 256;
 
 // Every write into the block starts before its end, and runs past it by at
 // most marge bytes, which go to the front of the next block:
-// - ten short records, each header stored whole, then what may be written
-//   past the last one's letters (the next header overwrites it);
-inline constexpr std::size_t dix_courts = 10 * (sizeof(entete) + lettres_courtes) + debord_vecteur;
+// - a dizaine of short records, each header stored whole, then what may be
+//   written past the last one's letters (the next header overwrites it);
+inline constexpr std::size_t dix_courts = records_par_dizaine * (sizeof(entete) + lettres_courtes) + debord_vecteur;
 // - a long record's letters, asked up to au_dela_du_bloc past the end, so
 //   that a run is not cut for a few bytes, and a vector written past them.
 inline constexpr std::size_t au_dela_du_bloc = 128;
 inline constexpr std::size_t un_long = sizeof(entete) + au_dela_du_bloc + debord_vecteur;
 inline constexpr std::size_t marge = std::max(dix_courts, un_long);
 
-static_assert(taille_bloc % 4096 == 0, "whole pages");
+static_assert(taille_bloc % 4096 == 0, "the file written in whole pages");
 static_assert(marge <= taille_bloc, "what runs past the block fits the next");
-static_assert(10 * lettres_courtes <= lettres_d_un_coup, "ten short records' letters at once");
+static_assert(records_par_dizaine * lettres_courtes <= lettres_d_un_coup, "a dizaine's letters at once");
 
 // All the writer works in.
 struct memoire_sequences {
@@ -46,11 +42,11 @@ struct memoire_sequences {
 inline constexpr std::size_t octets_memoire = sizeof(memoire_sequences) + alignof(memoire_sequences) - 1;
 
 // The writer's memory in those bytes, and its block.
-inline memoire_sequences& memoire_dans(void* octets)
+inline memoire_sequences& memoire_dans(void* debut)
 {
     std::size_t place = octets_memoire;
     return *static_cast<memoire_sequences*>(
-        std::align(alignof(memoire_sequences), sizeof(memoire_sequences), octets, place));
+        std::align(alignof(memoire_sequences), sizeof(memoire_sequences), debut, place));
 }
 
 inline char* bloc_de(memoire_sequences& m)

@@ -23,12 +23,12 @@ constexpr std::size_t puissance_de_deux(std::size_t n, std::size_t p = 1)
 // header's own text, the digits of q (none for q = 0), the record's last
 // digit, "\n". The line feed in front ends the record before (the first
 // record's goes to a byte before the block's start).
-inline constexpr std::size_t largeur_entete_max = 1 + longueur_texte_entete + chiffres_de(dernier_numero) + 1;
+inline constexpr std::size_t longueur_entete_max = 1 + longueur_texte_entete + chiffres_de(dernier_numero) + 1;
 
 // The records' headers as a register holds them: the longest header a file
 // can have, and bytes past a header's length, which what follows
 // overwrites.
-using entete = unsigned char __attribute__((vector_size(puissance_de_deux(largeur_entete_max))));
+using entete = unsigned char __attribute__((vector_size(puissance_de_deux(longueur_entete_max))));
 
 struct gabarit {
     char texte[sizeof(entete)];
@@ -52,13 +52,7 @@ constexpr gabarit gabarit_de(std::uint32_t dizaine)
     g.longueur = n;
     return g;
 }
-static_assert(gabarit_de(dernier_numero / 10).longueur == largeur_entete_max, "the longest header");
-
-// Where a header's digits are, from its length: the record's own last
-// digit, q's last digit, and the one before it.
-constexpr std::size_t chiffre_du_record(std::size_t longueur) { return longueur - 2; }
-constexpr std::size_t chiffre_des_dizaines(std::size_t longueur) { return longueur - 3; }
-constexpr std::size_t chiffre_des_centaines(std::size_t longueur) { return longueur - 4; }
+static_assert(gabarit_de(dernier_numero / 10).longueur == longueur_entete_max, "the longest header");
 
 // How the headers of the ten records after q's follow from q's: one more at
 // q's last digit; when that digit goes from 9 to 0, nine less at it and one
@@ -100,9 +94,10 @@ inline void un_a(entete& un, std::size_t position)
     const gabarit g = gabarit_de(dizaine);
     __builtin_memcpy(&h.e, g.texte, sizeof h.e);
     h.longueur = g.longueur;
-    un_a(h.un, chiffre_du_record(g.longueur));
-    un_a(h.dix, chiffre_des_dizaines(g.longueur));
-    un_a(h.retenue, chiffre_des_centaines(g.longueur));
+    // The digits before the line feed: the record's own, then q's last two.
+    un_a(h.un, g.longueur - 2);
+    un_a(h.dix, g.longueur - 3);
+    un_a(h.retenue, g.longueur - 4);
     h.retenue -= 9 * h.dix;
     h.dizaine = dizaine;
 }

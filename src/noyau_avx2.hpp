@@ -18,14 +18,14 @@
 struct noyau_avx2 {
     static constexpr const char* nom = "avx2";
 
-    using octets = unsigned char __attribute__((vector_size(32)));
+    using vecteur = unsigned char __attribute__((vector_size(32)));
 
     // The masks of 32 values from a word of 64 values' bits, its bytes in
     // each 64 bits of x: each value's byte takes the byte that holds its bit
     // (a byte shuffle within each half of the register), then its bit is
     // picked out.
     template <unsigned moitie>
-    [[gnu::target(INSTRUCTIONS_AVX2), gnu::always_inline]] static octets masques(__m256i x)
+    [[gnu::target(INSTRUCTIONS_AVX2), gnu::always_inline]] static vecteur masques(__m256i x)
     {
         constexpr char o = 4 * moitie;
         const __m256i octet_du_bit =
@@ -34,14 +34,14 @@ struct noyau_avx2 {
                              o + 3, o + 3, o + 3, o + 3, o + 3);
         const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201u));
         const __m256i octets_des_bits = _mm256_shuffle_epi8(x, octet_du_bit);
-        return reinterpret_cast<octets>(_mm256_cmpeq_epi8(_mm256_and_si256(octets_des_bits, bit), bit));
+        return reinterpret_cast<vecteur>(_mm256_cmpeq_epi8(_mm256_and_si256(octets_des_bits, bit), bit));
     }
 
     template <unsigned moitie>
     [[gnu::target(INSTRUCTIONS_AVX2), gnu::always_inline]] static void trente_deux(char* lettres, __m256i x1, __m256i x2)
     {
-        const octets m1 = masques<moitie>(x1), m2 = masques<moitie>(x2);
-        octets l;
+        const vecteur m1 = masques<moitie>(x1), m2 = masques<moitie>(x2);
+        vecteur l;
         lettres_des_masques(l, m1, m2);
         __builtin_memcpy(lettres + 32 * moitie, &l, sizeof l);
     }

@@ -7,13 +7,13 @@
 #include <cstdint>
 
 // The recurrence's two lags; everything built on it derives from them.
-inline constexpr unsigned retard_court = 3;
-inline constexpr unsigned retard_long = 31;
+inline constexpr unsigned petit_retard = 3;
+inline constexpr unsigned grand_retard = 31;
 
-// The generator's state after a seeding: the last retard_long values of r,
+// The generator's state after a seeding: the last grand_retard values of r,
 // in a ring.
 struct replique_rand {
-    std::uint32_t anneau[retard_long];
+    std::uint32_t anneau[grand_retard];
     unsigned position;  // where r[n-31] sits, and r[n] goes
 };
 
@@ -25,11 +25,11 @@ replique_rand semer_replique(std::uint32_t graine);
 inline std::uint32_t avancer_replique(replique_rand& etat)
 {
     // r[n-31] is at position, r[n-3] 28 places further round the ring.
-    constexpr unsigned ecart = retard_long - retard_court;
+    constexpr unsigned ecart = grand_retard - petit_retard;
     const unsigned p = etat.position;
-    const unsigned p3 = p + ecart < retard_long ? p + ecart : p + ecart - retard_long;
+    const unsigned p3 = p + ecart < grand_retard ? p + ecart : p + ecart - grand_retard;
     etat.anneau[p] += etat.anneau[p3];
-    etat.position = p + 1 < retard_long ? p + 1 : 0;
+    etat.position = p + 1 < grand_retard ? p + 1 : 0;
     return etat.anneau[p];
 }
 
@@ -37,25 +37,25 @@ inline std::uint32_t avancer_replique(replique_rand& etat)
 // round the ring, each of three running sums takes one addition a value.
 inline void avancer_replique_de_64(replique_rand& etat, std::uint32_t (&r64)[64])
 {
-    std::uint32_t x[retard_long + 64];
-    for (unsigned j = 0; j < retard_long; ++j) {
+    std::uint32_t x[grand_retard + 64];
+    for (unsigned j = 0; j < grand_retard; ++j) {
         const unsigned k = etat.position + j;
-        x[j] = etat.anneau[k < retard_long ? k : k - retard_long];
+        x[j] = etat.anneau[k < grand_retard ? k : k - grand_retard];
     }
-    static_assert(retard_court == 3, "three running sums");
-    std::uint32_t a = x[retard_long - 3], b = x[retard_long - 2], c = x[retard_long - 1];
-    for (unsigned i = retard_long; i < retard_long + 63; i += 3) {
-        a += x[i - retard_long];
-        b += x[i + 1 - retard_long];
-        c += x[i + 2 - retard_long];
+    static_assert(petit_retard == 3, "three running sums");
+    std::uint32_t a = x[grand_retard - 3], b = x[grand_retard - 2], c = x[grand_retard - 1];
+    for (unsigned i = grand_retard; i < grand_retard + 63; i += 3) {
+        a += x[i - grand_retard];
+        b += x[i + 1 - grand_retard];
+        c += x[i + 2 - grand_retard];
         x[i] = a, x[i + 1] = b, x[i + 2] = c;
     }
-    x[retard_long + 63] = a + x[63];
-    for (unsigned j = 0; j < retard_long; ++j)
+    x[grand_retard + 63] = a + x[63];
+    for (unsigned j = 0; j < grand_retard; ++j)
         etat.anneau[j] = x[64 + j];
     etat.position = 0;
     for (unsigned i = 0; i < 64; ++i)
-        r64[i] = x[retard_long + i];
+        r64[i] = x[grand_retard + i];
 }
 
 // The value the next rand() returns, stepping the state.

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "sequences.hpp"
 
+#include "choix_source.hpp"
 #include "ecrivain.hpp"
 #include "entetes.hpp"
 #include "noyaux.hpp"
-#include "source_lettres.hpp"
+#include "unites.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
-#include <cstring>
 
 #include <unistd.h>
 
@@ -17,8 +17,8 @@
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
 #else
-#define ASAN_POISON_MEMORY_REGION(debut, octets) ((void)(debut), (void)(octets))
-#define ASAN_UNPOISON_MEMORY_REGION(debut, octets) ((void)(debut), (void)(octets))
+#define ASAN_POISON_MEMORY_REGION(debut, taille) ((void)(debut), (void)(taille))
+#define ASAN_UNPOISON_MEMORY_REGION(debut, taille) ((void)(debut), (void)(taille))
 #endif
 
 // (__builtin_memcpy, not std::memcpy, for copies of a known size on the
@@ -34,10 +34,10 @@ struct sortie {
 
 // Writes the bytes whole, however the kernel splits them or a signal
 // interrupts it. False, with errno set, when a write fails.
-bool envoyer(int fd, const char* octets, std::size_t nombre)
+bool envoyer(int fd, const char* donnees, std::size_t octets)
 {
-    while (nombre > 0) {
-        const ssize_t ecrits = write(fd, octets, nombre);
+    while (octets > 0) {
+        const ssize_t ecrits = write(fd, donnees, octets);
         if (ecrits < 0 && errno == EINTR)
             continue;
         if (ecrits <= 0) {
@@ -45,8 +45,8 @@ bool envoyer(int fd, const char* octets, std::size_t nombre)
                 errno = EIO;
             return false;
         }
-        octets += ecrits;
-        nombre -= static_cast<std::size_t>(ecrits);
+        donnees += ecrits;
+        octets -= static_cast<std::size_t>(ecrits);
     }
     return true;
 }
@@ -69,7 +69,7 @@ bool envoyer_si_plein(sortie& s)
 // Records of at most this many letters take them in one copy of as many;
 // longer runs are copied in vectors of 16 bytes or more (copier_run).
 constexpr std::size_t lettres_en_une_copie = 16;
-static_assert(lettres_en_une_copie + 1 >= 16, "runs of at least a vector");
+static_assert(lettres_en_une_copie + 1 >= run_le_plus_court, "the longer runs as copier_run takes them");
 
 // How the records of a file take their letters.
 enum class facon {
@@ -78,8 +78,8 @@ enum class facon {
     en_place,      // up to lettres_courtes, put in place by the source
 };
 
-// Every record, when each has at most lettres_courtes letters: ten at a
-// time, from one check of the room in the block. The loop holds its state
+// Every record, when each has at most lettres_courtes letters: a dizaine at
+// a time, from one check of the room in the block. The loop holds its state
 // in registers. Each record is its header, stored whole, then its letters.
 // False when a write failed. Out of line: each way of writing records has
 // its loop's registers to itself.
@@ -89,8 +89,8 @@ template <facon f, typename S>
     entetes h{};
     refaire_entetes(h, 0);
     char* ici = s.ici;
-    for (std::uint32_t i = 0; i < nb_seq; i += 10) {
-        const unsigned nombre = std::min<std::uint32_t>(10, nb_seq - i);
+    for (std::uint32_t i = 0; i < nb_seq; i += records_par_dizaine) {
+        const auto records = static_cast<unsigned>(std::min<std::uint32_t>(records_par_dizaine, nb_seq - i));
         if (ici >= s.bloc + taille_bloc) {
             s.ici = ici;
             if (!envoyer_si_plein(s))
@@ -99,14 +99,14 @@ template <facon f, typename S>
         }
         const char* depuis = nullptr;
         if constexpr (f == facon::par_seize)
-            depuis = lettres_suivantes(source, nombre * lettres_seq);
-        char* const debut_des_dix = ici;
+            depuis = lettres_suivantes(source, records * lettres_seq);
+        char* const debut_de_la_dizaine = ici;
         // In locals: h's address is given away, and every byte stored could
         // then be in it.
         entete e = h.e;
         const entete un = h.un;
         const std::size_t longueur = h.longueur;
-        for (unsigned j = 0; j < nombre; ++j) {
+        for (unsigned j = 0; j < records; ++j) {
             __builtin_memcpy(ici, &e, sizeof e);
             // The bytes copied past the letters, the next header overwrites.
             if constexpr (f == facon::par_seize)
@@ -114,10 +114,10 @@ template <facon f, typename S>
             e += un;
             ici += longueur + lettres_seq;
         }
-        // After the ten headers: each run of letters overwrites what the
+        // After the dizaine's headers: each run of letters overwrites what the
         // header before it wrote past its end.
         if constexpr (f == facon::en_place)
-            placer_lettres(source, debut_des_dix + longueur, longueur + lettres_seq, lettres_seq, nombre);
+            placer_lettres(source, debut_de_la_dizaine + longueur, longueur + lettres_seq, lettres_seq, records);
         dizaine_suivante(h);
     }
     s.ici = ici;
@@ -131,10 +131,10 @@ bool ecrire_longs(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettre
 {
     entetes h{};
     refaire_entetes(h, 0);
-    for (std::uint32_t i = 0; i < nb_seq; i += 10) {
+    for (std::uint32_t i = 0; i < nb_seq; i += records_par_dizaine) {
         entete e = h.e;
         const entete un = h.un;
-        for (std::uint32_t j = i; j < std::min(i + 10, nb_seq); ++j, e += un) {
+        for (std::uint32_t j = i; j < std::min<std::uint32_t>(i + records_par_dizaine, nb_seq); ++j, e += un) {
             if (!envoyer_si_plein(s))
                 return false;
             __builtin_memcpy(s.ici, &e, sizeof e);
@@ -143,10 +143,10 @@ bool ecrire_longs(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettre
                 if (!envoyer_si_plein(s))
                     return false;
                 const auto place = static_cast<std::size_t>(s.bloc + taille_bloc + au_dela_du_bloc - s.ici);
-                const std::size_t nombre = std::min(reste, place);
-                placer_lettres(source, s.ici, 0, nombre, 1);
-                s.ici += nombre;
-                reste -= nombre;
+                const std::size_t nombre_lettres = std::min(reste, place);
+                placer_lettres(source, s.ici, 0, nombre_lettres, 1);
+                s.ici += nombre_lettres;
+                reste -= nombre_lettres;
             }
         }
         dizaine_suivante(h);
@@ -194,14 +194,6 @@ bool noyau_disponible(std::size_t rang)
     return selon_noyau(rang, [](auto noyau) { return decltype(noyau)::disponible(); });
 }
 
-std::size_t noyau_nomme(const char* nom)
-{
-    std::size_t rang = 0;
-    while (rang < nombre_noyaux && std::strcmp(nom_du_noyau(rang), nom) != 0)
-        ++rang;
-    return rang;
-}
-
 std::size_t noyau_du_processeur()
 {
     // The last runs on any.
@@ -212,9 +204,9 @@ std::size_t noyau_du_processeur()
 }
 
 bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
-                      void* memoire, std::size_t noyau)
+                      void* memoire, std::size_t rang_noyau)
 {
-    if (!noyau_disponible(noyau)) {
+    if (!noyau_disponible(rang_noyau)) {
         errno = EINVAL;
         return false;
     }
@@ -232,7 +224,7 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
     char* const apres_la_marge = bloc + taille_bloc + marge;
     const auto octets_apres = static_cast<std::size_t>(static_cast<char*>(memoire) + octets_memoire - apres_la_marge);
     ASAN_POISON_MEMORY_REGION(apres_la_marge, octets_apres);
-    const bool ecrit = selon_noyau(noyau, [&](auto k) {
+    const bool ecrit = selon_noyau(rang_noyau, [&](auto k) {
         return avec_source<decltype(k)>(m.source, graine, nombre_lettres, chercher_rand(),
                                         [&](auto& source) { return ecrire_avec(s, source, n, lettres_seq); });
     });

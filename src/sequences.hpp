@@ -12,12 +12,10 @@ std::size_t taille_memoire();
 
 // The ways the writer can compute the letters, its kernels, by rank from 0:
 // their number, the name of one (nullptr past the last), whether this
-// processor runs it, the rank of a name (nombre_de_noyaux() when none has
-// it), and the fastest that this processor runs.
+// processor runs it, and the fastest that this processor runs.
 std::size_t nombre_de_noyaux();
 const char* nom_du_noyau(std::size_t rang);
 bool noyau_disponible(std::size_t rang);
-std::size_t noyau_nomme(const char* nom);
 std::size_t noyau_du_processeur();
 
 // Writes nb_seq records to a file descriptor open for writing: a header line
@@ -26,13 +24,13 @@ std::size_t noyau_du_processeur();
 // lines, and no call of rand. graine is the seed the caller gave srand just
 // before; letter k of the file is bases[v & 3] for the k-th value v that
 // rand returns after it. The replica's values and letters are computed by
-// the kernel of rank noyau. It works in memoire, taille_memoire() bytes
+// the kernel of rank rang_noyau. It works in memoire, taille_memoire() bytes
 // from the caller, and allocates nothing.
 // False, with errno set, at the first write that fails: it stops there.
 // False with EINVAL, and nothing written, for a kernel that is not there or
 // that this processor does not run.
 bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
-                      void* memoire, std::size_t noyau);
+                      void* memoire, std::size_t rang_noyau);
 
 // The exit status of a run whose output failed: the close's -1, as the
 // parent sees it.

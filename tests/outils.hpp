@@ -3,7 +3,6 @@
 #pragma once
 
 #include "format.hpp"
-#include "noyaux.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -122,21 +120,3 @@ struct dossier_temporaire {
     }
     ~dossier_temporaire() { std::filesystem::remove_all(chemin); }
 };
-
-// f(K{}) for each kernel K of the build that this processor runs, with its
-// name in every failure's trace; a note for each it can't.
-template <typename F>
-void pour_chaque_noyau(F&& f)
-{
-    for (std::size_t rang = 0; rang < nombre_noyaux; ++rang)
-        selon_noyau(rang, [&](auto noyau) {
-            using K = decltype(noyau);
-            if (!K::disponible()) {
-                std::cout << "[ NOTE ] kernel " << K::nom << " not tried: this processor lacks its instructions\n";
-                return true;
-            }
-            SCOPED_TRACE(std::string("kernel ") + K::nom);
-            f(noyau);
-            return true;
-        });
-}

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The executable, run as a user runs it, in a temporary working directory.
-#include "ecrivain.hpp"
+#include "unites.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
 

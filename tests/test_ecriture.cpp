@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The writer, driven in-process on memory and device streams.
 #include "appels.hpp"
+#include "chaque_noyau.hpp"
+#include "choix_source.hpp"
 #include "ecrivain.hpp"
 #include "entetes.hpp"
 #include "outils.hpp"
 #include "sequences.hpp"
-#include "source_lettres.hpp"
 
 #include <gtest/gtest.h>
 
@@ -45,17 +46,17 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     const std::size_t taille = taille_de_fichier(lettres_seq, nb_seq > 0 ? static_cast<std::size_t>(nb_seq) : 0);
     EXPECT_EQ(ftruncate(fd, static_cast<off_t>(taille)), 0);
     EXPECT_EQ(fcntl(fd, F_ADD_SEALS, F_SEAL_GROW), 0);
-    constexpr std::size_t temoin = 4096;
-    std::vector<unsigned char> memoire(1 + taille_memoire() + temoin, 0xa5);
+    constexpr std::size_t sentinelles = 4096;
+    std::vector<unsigned char> memoire(1 + taille_memoire() + sentinelles, 0xa5);
     const auto annoncee = static_cast<unsigned>(graine_annoncee < 0 ? graine : graine_annoncee);
     EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, annoncee, memoire.data() + 1, noyau))
         << std::strerror(errno);
-    EXPECT_EQ(std::count(memoire.end() - temoin, memoire.end(), 0xa5), static_cast<long>(temoin))
+    EXPECT_EQ(std::count(memoire.end() - sentinelles, memoire.end(), 0xa5), static_cast<long>(sentinelles))
         << "the writer wrote past its memory";
     // How far the writer wrote past its block.
     const auto fin_du_bloc = memoire.begin() + (bloc_de(memoire_dans(memoire.data() + 1)) + taille_bloc -
                                                  reinterpret_cast<char*>(memoire.data()));
-    const long au_dela = std::find_if(memoire.rbegin() + temoin, std::make_reverse_iterator(fin_du_bloc),
+    const long au_dela = std::find_if(memoire.rbegin() + sentinelles, std::make_reverse_iterator(fin_du_bloc),
                                       [](unsigned char o) { return o != 0xa5; }).base() - fin_du_bloc;
     const std::size_t plus_long = longueur_texte_entete + std::to_string(std::max(nb_seq, 1) - 1).size() + 1 + lettres_seq + 1;
     const std::size_t borne = (lettres_seq <= lettres_courtes ? 10 * plus_long : au_dela_du_bloc) +
@@ -156,7 +157,7 @@ struct graine_et_formes {
 
 constexpr std::size_t verifiees = lettres_verifiees, fin_seules = lettres_verifiees + debut_des_pas;
 constexpr std::size_t bloc = taille_bloc, courtes = lettres_courtes;
-constexpr std::size_t lot = lot_lettres, pas = valeurs_par_pas;
+constexpr std::size_t lot = lettres_par_lot, pas = valeurs_par_pas;
 
 const graine_et_formes graines_et_formes[] = {
     // Where the file changes hands: after the letters checked against rand,
@@ -256,19 +257,19 @@ struct noyau_faux {
     static inline int pas_faits = 0;
     static inline std::size_t lettre_fausse = 0;
     static inline bool dedans = false;
-    static void prolonger(std::uint64_t* plans, std::size_t nombre)
+    static void prolonger(plans_de_bits& plans, std::size_t nombre)
     {
         noyau_portable::prolonger(plans, nombre);
-        plans[mots_plan + debut_des_pas / 64] ^= f == faute::pas && ++pas_faits == 2;
+        plan(plans, 1)[debut_des_pas / 64] ^= f == faute::pas && ++pas_faits == 2;
     }
-    static void en_lettres(const std::uint64_t* plans, std::size_t position, char* lettres, std::size_t nombre)
+    static void en_lettres(const plans_de_bits& plans, std::size_t position, char* lettres, std::size_t nombre)
     {
         noyau_portable::en_lettres(plans, position, lettres, nombre);
         if (f == faute::lettres && (!dedans || position % 64 != 0))
             for (std::size_t i = (lettre_fausse + 64 - position % 64) % 64; i < nombre; i += 64)
                 lettres[i] ^= 'A' ^ 'C';
     }
-    static void etaler(const std::uint64_t* plans, std::size_t position, char* destination,
+    static void etaler(const plans_de_bits& plans, std::size_t position, char* destination,
                        std::size_t espacement, std::size_t longueur, unsigned nombre, char* brouillon)
     {
         noyau_portable::etaler(plans, position, destination, espacement, longueur, nombre, brouillon);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Our replica of rand, against the C library's rand of this process.
+#include "chaque_noyau.hpp"
+#include "memoire_source.hpp"
 #include "outils.hpp"
 #include "plans.hpp"
 #include "replique.hpp"
-#include "source_lettres.hpp"
+#include "verification_noyau.hpp"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +53,7 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
     // refused. Its letters from any position, one run or many, are those of
     // the replica's values, and nothing is written past a run.
     const auto memoire = std::make_unique<memoire_source>();
-    std::uint64_t* const plans = memoire->plans;
+    plans_de_bits& plans = memoire->plans;
     char* const brouillon = memoire->brouillon;
     pour_chaque_noyau([&](auto noyau) {
         using K = decltype(noyau);
@@ -61,17 +63,17 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
                 poser_valeurs(plans, debut_des_pas, replique);
                 // The last value's bit 2.
                 if (faute)
-                    plans[2 * mots_plan + debut_des_pas / 64 - 1] ^= std::uint64_t{1} << 63;
-                EXPECT_EQ(deux_pas_conformes<K>(plans, replique), !faute)
+                    plan(plans, 2)[debut_des_pas / 64 - 1] ^= std::uint64_t{1} << 63;
+                EXPECT_EQ(deux_prolongements_conformes<K>(plans, replique), !faute)
                     << "seed " << graine << (faute ? ", one value wrong" : "");
             }
         }
         // A step from a history, and the letters of all those values.
-        replique_rand replique = semer_replique(1765200000u), temoin = replique;
+        replique_rand replique = semer_replique(1765200000u), une_a_une = replique;
         poser_valeurs(plans, debut_des_pas, replique);
         std::string attendu;
         for (std::size_t i = 0; i < debut_des_pas + valeurs_par_pas; ++i)
-            attendu += "ACTG"[avancer_replique(temoin) >> 1 & 3];
+            attendu += "ACTG"[avancer_replique(une_a_une) >> 1 & 3];
         amorcer_correctifs(plans);
         K::prolonger(plans, valeurs_par_pas);
         const std::size_t dernier = debut_des_pas + valeurs_par_pas - 64;

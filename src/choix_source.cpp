@@ -1,61 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "source_lettres.hpp"
+#include "choix_source.hpp"
+
+#include "format.hpp"
 
 #include <cstdlib>
 
 #if defined(__GLIBC__)
 #include <dlfcn.h>
 #endif
-
-namespace {
-
-// One call of rand, keeping the whole value it returned in tirage.
-char tirer_base_et_valeur(int& tirage)
-{
-    tirage = std::rand();
-    return bases[tirage & 3];
-}
-
-} // namespace
-
-char tirer_base()
-{
-    int tirage;
-    return tirer_base_et_valeur(tirage);
-}
-
-void recharger(source_rand& source)
-{
-    // Never a rand call past the file's last letter. A writer that asks for
-    // more letters than the file has is at fault: it must not spin.
-    if (source.a_tirer <= 0)
-        std::abort();
-    char* const lettres = place_d_un_lot(source.a);
-    const auto nombre = static_cast<std::size_t>(
-        std::min<std::int64_t>(source.a_tirer, static_cast<std::int64_t>(lot_lettres)));
-    for (std::size_t i = 0; i < nombre; ++i)
-        lettres[i] = tirer_base();
-    source.a.fin += nombre;
-    source.a_tirer -= static_cast<std::int64_t>(nombre);
-}
-
-void placer_lettres(source_rand& source, char* destination, std::size_t espacement, std::size_t longueur,
-                    unsigned nombre)
-{
-    if (nombre > 1) {
-        const char* lettres = lettres_suivantes(source, longueur * nombre);
-        for (unsigned r = 0; r < nombre; ++r, destination += espacement, lettres += longueur)
-            std::memcpy(destination, lettres, longueur);
-        return;
-    }
-    while (longueur > 0) {
-        if (en_attente(source.a) == 0)
-            recharger(source);
-        const std::size_t fait = prendre_en_attente(source.a, destination, longueur);
-        destination += fait;
-        longueur -= fait;
-    }
-}
 
 ou_est_rand chercher_rand()
 {
@@ -87,8 +39,8 @@ premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, s
     p.temoin = semer_replique(graine);
     p.d_accord = true;
     for (std::size_t i = 0; i < lettres_verifiees; ++i) {
-        int tirage;
-        m.lettres[i] = tirer_base_et_valeur(tirage);
+        const int tirage = std::rand();
+        m.lettres[i] = lettre_du_tirage(tirage);
         p.d_accord = p.d_accord && tirage == tirer_replique(p.temoin);
     }
     p.tirees = lettres_verifiees;

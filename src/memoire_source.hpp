@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// The memory a letter source works in, each region its own. None of it
+// needs to be zero.
+#pragma once
+
+#include "attente.hpp"
+#include "plans.hpp"
+#include "unites.hpp"
+
+#include <cstddef>
+
+// A kernel's letter trial: the letters of one run of lettres_essayees
+// values, as many spread to runs_essayes runs one byte apart, and the
+// scratch of etaler.
+inline constexpr std::size_t runs_essayes = 10, longueur_essayee = 100,
+                             lettres_essayees = runs_essayes * longueur_essayee;
+struct essai_de_lettres {
+    char une[lettres_essayees + debord_vecteur];
+    char runs[runs_essayes * (longueur_essayee + 1)];
+    char brouillon[lettres_essayees + debord_vecteur];
+};
+
+struct memoire_source {
+    plans_de_bits plans;
+    // The letters waiting, and a vector written past them.
+    alignas(alignement) char lettres[en_cours + debord_vecteur];
+    // Runs of letters made together before each is copied to its place.
+    alignas(alignement) char brouillon[lettres_d_un_coup + debord_vecteur];
+    essai_de_lettres essai;
+    copie_historique copie;
+};
