@@ -4,6 +4,7 @@
 // Prints the writer's time in milliseconds; with the one argument "noyaux",
 // the names of the kernels this processor runs, one a line.
 // brasse_adn_noyau kernel taille_seq nb_seq
+#include "noyaux.hpp"
 #include "sequences.hpp"
 
 #include <fcntl.h>
@@ -19,7 +20,7 @@
 int main(int argc, char* argv[])
 {
     if (argc == 2 && std::string(argv[1]) == "noyaux") {
-        for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang)
+        for (std::size_t rang = 0; rang < nombre_noyaux; ++rang)
             if (noyau_disponible(rang))
                 std::printf("%s\n", nom_du_noyau(rang));
         return 0;
@@ -27,11 +28,11 @@ int main(int argc, char* argv[])
     if (argc != 4)
         return 1;
     std::size_t noyau = 0;
-    while (noyau < nombre_de_noyaux() && std::string(nom_du_noyau(noyau)) != argv[1])
+    while (noyau < nombre_noyaux && std::string(nom_du_noyau(noyau)) != argv[1])
         ++noyau;
-    if (noyau == nombre_de_noyaux()) {
+    if (noyau == nombre_noyaux) {
         std::fprintf(stderr, "no kernel is named %s; there are:", argv[1]);
-        for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang)
+        for (std::size_t rang = 0; rang < nombre_noyaux; ++rang)
             std::fprintf(stderr, " %s", nom_du_noyau(rang));
         std::fprintf(stderr, "\n");
         return 1;

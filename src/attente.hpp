@@ -10,8 +10,7 @@
 #include <cstddef>
 #include <cstring>
 
-// Where they wait: a coup and two lots, a few first-level cache pages in
-// use, and a vector that may be written past them.
+// Room for a coup and two lots: a few first-level cache pages in use.
 inline constexpr std::size_t en_cours = lettres_d_un_coup + 2 * lettres_par_lot;
 
 // The letters waiting: lettres[debut_lettres, fin_lettres).
@@ -35,24 +34,21 @@ inline bool en_ordre(const attente& a)
 inline const char* prendre_lettres(attente& a, std::size_t nombre_lettres)
 {
     assert(nombre_lettres <= en_attente(a));
-    const char* const lettres = a.lettres + a.debut_lettres;
     a.debut_lettres += nombre_lettres;
-    return lettres;
+    return a.lettres + a.debut_lettres - nombre_lettres;
 }
 
 // Copies up to longueur of the letters waiting to destination, and takes
 // them; how many. Mostly the few checked against rand: a copy of unknown
-// size this small costs more than the letters, so a vector's worth may be
-// written past them.
+// size this small costs more than the letters, so a vector may be written.
 inline std::size_t prendre_en_attente(attente& a, char* destination, std::size_t longueur)
 {
     const std::size_t fait = std::min(longueur, en_attente(a));
-    const char* const attendues = a.lettres + a.debut_lettres;
+    const char* const lettres = prendre_lettres(a, fait);
     if (fait <= debord_vecteur)
-        __builtin_memcpy(destination, attendues, debord_vecteur);
+        __builtin_memcpy(destination, lettres, debord_vecteur);
     else
-        __builtin_memcpy(destination, attendues, fait);
-    a.debut_lettres += fait;
+        __builtin_memcpy(destination, lettres, fait);
     return fait;
 }
 
@@ -69,8 +65,7 @@ inline char* place_d_un_lot(attente& a)
     return a.lettres + a.fin_lettres;
 }
 
-// Source S's letters made ahead, a lot at a time (its recharger), until
-// nombre_lettres wait.
+// Source S's letters made ahead, a lot at a time, until nombre_lettres wait.
 template <typename S>
 [[gnu::noinline]] void attendre_lettres(S& source, std::size_t nombre_lettres)
 {
@@ -78,9 +73,8 @@ template <typename S>
         recharger(source);
 }
 
-// The next nombre_lettres letters of the file, at most a coup, one after
-// the other, followed by a vector that may be read. They stay there until
-// the next call.
+// The next nombre_lettres letters of the file, at most a coup, followed by
+// a vector that may be read. They stay there until the next call.
 template <typename S>
 inline const char* lettres_suivantes(S& source, std::size_t nombre_lettres)
 {

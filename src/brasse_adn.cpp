@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // brasse_adn taille_seq nb_seq: writes "alea.seq", nb_seq random DNA
 // sequences of taille_seq letters each, in FASTA layout.
+#include "noyaux.hpp"
 #include "ouverture.hpp"
 #include "sequences.hpp"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Which source a file's letters come from: the replica, computed by the
-// fastest kernel that passes its checks, once its values have proved to be
-// rand's, or else rand itself. The writer asks either the same way.
+// Which source a file's letters come from: the replica, computed by a
+// kernel that passed its checks, once its values proved to be rand's; or
+// rand itself. The writer asks either the same way.
 #pragma once
 
 #include "memoire_source.hpp"
@@ -15,9 +15,8 @@
 #include <cstdint>
 #include <type_traits>
 
-// The first letters of a file are drawn through rand while the replica is
-// stepped beside it; the rest comes from the replica only when that many
-// values agree in full. Files with fewer letters are drawn through rand.
+// A file's first letters are drawn through rand, the replica stepped
+// beside; it takes over only when that many values agree in full.
 inline constexpr std::size_t lettres_verifiees = 64;
 
 // The objects that define the rand this process calls and the C library,
@@ -36,9 +35,8 @@ struct premieres_lettres {
 };
 
 // Draws the first letters of a file of nombre_lettres letters after
-// srand(graine) into m's letters, the replica beside, where rand, as found,
-// is the C library's; when they agree, lays the replica's next values, the
-// history of the steps, in the planes.
+// srand(graine) into m's letters, the replica beside where rand, as found,
+// is the C library's; when they agree, lays the history in the planes.
 premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, std::int64_t nombre_lettres,
                                       ou_est_rand trouve);
 
@@ -52,18 +50,15 @@ auto avec_source(memoire_source& m, std::uint32_t graine, std::int64_t nombre_le
 {
     const premieres_lettres p = tirer_les_premieres(m, graine, nombre_lettres, trouve);
     const attente tirees{m.lettres, 0, p.tirees};
-    if (p.d_accord) {
-        if (noyau_conforme<K>(m, p.temoin)) {
-            source_replique<K> source{tirees, &m.plans, 0, debut_des_pas, m.brouillon};
-            return f(source);
-        }
-        if constexpr (!std::is_same_v<K, R>) {
-            if (noyau_conforme<R>(m, p.temoin)) {
-                source_replique<R> source{tirees, &m.plans, 0, debut_des_pas, m.brouillon};
-                return f(source);
-            }
-        }
-    }
+    auto par = [&](auto noyau) {
+        source_replique<decltype(noyau)> source{tirees, &m.plans, 0, debut_des_pas, m.brouillon};
+        return f(source);
+    };
+    if (p.d_accord && noyau_conforme<K>(m, p.temoin))
+        return par(K{});
+    if constexpr (!std::is_same_v<K, R>)
+        if (p.d_accord && noyau_conforme<R>(m, p.temoin))
+            return par(R{});
     source_rand source{tirees, nombre_lettres - static_cast<std::int64_t>(p.tirees)};
     return f(source);
 }

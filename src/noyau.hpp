@@ -31,9 +31,9 @@ using tranche_plan = std::uint64_t __attribute__((vector_size(valeurs_par_tranch
     __builtin_memcpy(&v, ici + k * mots_plan - retard * mots_par_tranche, sizeof v);
 }
 
-// prolonger: values [debut_des_pas, debut_des_pas + nombre_valeurs), a whole
-// number of tranches, from the historique values before them, with their
-// correction terms, by the recurrence as plans.hpp derives it.
+// prolonger: values [debut_des_pas, debut_des_pas + nombre_valeurs), whole
+// tranches, and their correction terms, from the history before them, by
+// the recurrence as plans.hpp derives it.
 [[gnu::always_inline]] inline void prolonger_plans(plans_de_bits& plans, std::size_t nombre_valeurs)
 {
     std::uint64_t* const fin = plan(plans, 0) + (debut_des_pas + nombre_valeurs) / 64;
@@ -75,9 +75,8 @@ using tranche_plan = std::uint64_t __attribute__((vector_size(valeurs_par_tranch
 }
 
 // Letters from masks of value bits 1 (m1) and 2 (m2), all ones or all
-// zeros in each byte, without a table: A, plus C - A where m1, plus T - A
-// or G - C where m2. (A | (C - A) is A + (C - A): C - A falls in A's zero
-// bits.)
+// zeros in each byte, without a table: A, plus C - A where m1 (which falls
+// in A's zero bits), plus T - A or G - C where m2.
 inline constexpr unsigned char de_a_c = bases[1] - bases[0], de_a_t = bases[2] - bases[0],
                                de_c_g = bases[3] - bases[1];
 static_assert(bases[1] > bases[0] && bases[2] > bases[0] && bases[3] > bases[1] &&
@@ -92,11 +91,9 @@ template <typename vecteur>
 }
 
 // en_lettres: lettres[i] is the letter of value position + i, for i <
-// nombre_lettres; up to debord_vecteur - 1 letters more may be written, and
-// the bits of values up to a mot past the last read. From a value inside a
-// mot, the first mot's letters from shifted words; then, from the next mot
-// on, those letters again where they go and the rest from whole words,
-// which need no shift.
+// nombre_lettres, and up to debord_vecteur - 1 more; the bits of values up
+// to a mot past the last are read. From inside a mot, its letters from
+// shifted words, then those from the next mot on from whole words.
 template <typename K>
 [[gnu::always_inline]] inline void en_lettres_plans(const plans_de_bits& plans, std::size_t position,
                                                     char* lettres, std::size_t nombre_lettres)
@@ -112,9 +109,9 @@ template <typename K>
     }
 }
 
-// A copy of a run of letters, in vectors of 16 bytes up to 32 letters, of
-// 32 up to 64, else of 64; the last vector ends with the run, so nothing is
-// written past it, and, for a run shorter than a vector, before it.
+// A run of letters copied in vectors of 16, 32 or 64 bytes, the last ending
+// with it: nothing is written past it, nor, if it is a vector long at
+// least, before it.
 inline constexpr std::size_t run_le_plus_court = 16;
 template <std::size_t largeur>
 [[gnu::always_inline]] inline void copier_par(char* destination, const char* lettres, std::size_t longueur)
@@ -134,11 +131,10 @@ template <std::size_t largeur>
     copier_par<64>(destination, lettres, longueur);
 }
 
-// etaler: the letters of nombre_runs runs of longueur values, one after the
-// other from position, to destination, destination + espacement, and so on,
-// nothing written past a run's letters; brouillon holds the letters of them
-// all and a vector more. They are made at once where the stores need no
-// shift, then each run copied where it goes.
+// etaler: the letters of nombre_runs runs of longueur values from position,
+// to destination, destination + espacement, and so on, nothing written past
+// a run's; made together in brouillon (their letters and a vector), where
+// the stores need no shift, then each copied where it goes.
 template <typename K>
 [[gnu::always_inline]] inline void etaler_plans(const plans_de_bits& plans, std::size_t position,
                                                 char* destination, std::size_t espacement,
@@ -152,16 +148,16 @@ template <typename K>
 // A kernel's three operations, the code above built with the instructions
 // that cible's attribute names (flatten: K's soixante_quatre_lettres is
 // inlined into them).
-#define OPERATIONS_DU_NOYAU(K, cible)                                                                        \
-    cible [[gnu::noinline]] static void prolonger(plans_de_bits& plans, std::size_t nombre_valeurs)         \
-    { prolonger_plans(plans, nombre_valeurs); }                                                              \
-    cible [[gnu::noinline, gnu::flatten]] static void en_lettres(const plans_de_bits& plans, std::size_t p, \
-                                                                 char* lettres, std::size_t nombre_lettres)  \
-    { en_lettres_plans<K>(plans, p, lettres, nombre_lettres); }                                              \
-    cible [[gnu::noinline, gnu::flatten]] static void etaler(const plans_de_bits& plans, std::size_t p,     \
-                                                             char* destination, std::size_t espacement,      \
-                                                             std::size_t longueur, unsigned n, char* b)      \
-    { etaler_plans<K>(plans, p, destination, espacement, longueur, n, b); }
+#define OPERATIONS_DU_NOYAU(K, cible)                                                                      \
+    cible [[gnu::noinline]] static void prolonger(plans_de_bits& plans, std::size_t nombre_valeurs)       \
+    { prolonger_plans(plans, nombre_valeurs); }                                                            \
+    cible [[gnu::noinline, gnu::flatten]] static void en_lettres(                                          \
+        const plans_de_bits& plans, std::size_t position, char* lettres, std::size_t nombre_lettres)      \
+    { en_lettres_plans<K>(plans, position, lettres, nombre_lettres); }                                     \
+    cible [[gnu::noinline, gnu::flatten]] static void etaler(                                              \
+        const plans_de_bits& plans, std::size_t position, char* destination, std::size_t espacement,       \
+        std::size_t longueur, unsigned nombre_runs, char* brouillon)                                       \
+    { etaler_plans<K>(plans, position, destination, espacement, longueur, nombre_runs, brouillon); }
 
 // The kernel K of the x86 instructions jeu ("avx2"), named once: its code is
 // built for them, and a processor runs it when it has them.

@@ -33,7 +33,7 @@ static_assert(std::is_same_v<std::tuple_element_t<nombre_noyaux - 1, noyaux>, no
 // The kernel that any other falls back on when its check fails: the last.
 using noyau_de_repli = std::tuple_element_t<nombre_noyaux - 1, noyaux>;
 
-// f(K{}) for K the kernel of rang in the list; false for a rang past it.
+// f(K{}) for K the kernel of rank rang in the list; false past it.
 template <std::size_t i = 0, typename F>
 bool selon_noyau(std::size_t rang, F&& f)
 {
@@ -45,4 +45,26 @@ bool selon_noyau(std::size_t rang, F&& f)
             return f(std::tuple_element_t<i, noyaux>{});
         return selon_noyau<i + 1>(rang, f);
     }
+}
+
+// The kernels by rank from 0: the name of one (nullptr past the last),
+// whether this processor runs it, and the fastest it runs.
+inline const char* nom_du_noyau(std::size_t rang)
+{
+    const char* nom = nullptr;
+    selon_noyau(rang, [&](auto noyau) { return nom = decltype(noyau)::nom, true; });
+    return nom;
+}
+
+inline bool noyau_disponible(std::size_t rang)
+{
+    return selon_noyau(rang, [](auto noyau) { return decltype(noyau)::disponible(); });
+}
+
+inline std::size_t noyau_du_processeur()
+{
+    std::size_t rang = 0;
+    while (rang + 1 < nombre_noyaux && !noyau_disponible(rang))
+        ++rang;
+    return rang;
 }

@@ -13,14 +13,6 @@
 
 #include <unistd.h>
 
-// (GCC's AddressSanitizer: the sanitizer build.)
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#else
-#define ASAN_POISON_MEMORY_REGION(debut, taille) ((void)(debut), (void)(taille))
-#define ASAN_UNPOISON_MEMORY_REGION(debut, taille) ((void)(debut), (void)(taille))
-#endif
-
 // (__builtin_memcpy, not std::memcpy, for copies of a known size on the
 // writer's paths: with _FORTIFY_SOURCE, Clang makes the latter a call of
 // the C library's checked copy.)
@@ -174,35 +166,6 @@ std::size_t taille_memoire()
     return octets_memoire;
 }
 
-std::size_t nombre_de_noyaux()
-{
-    return nombre_noyaux;
-}
-
-const char* nom_du_noyau(std::size_t rang)
-{
-    const char* nom = nullptr;
-    selon_noyau(rang, [&](auto noyau) {
-        nom = decltype(noyau)::nom;
-        return true;
-    });
-    return nom;
-}
-
-bool noyau_disponible(std::size_t rang)
-{
-    return selon_noyau(rang, [](auto noyau) { return decltype(noyau)::disponible(); });
-}
-
-std::size_t noyau_du_processeur()
-{
-    // The last runs on any.
-    std::size_t rang = 0;
-    while (rang + 1 < nombre_noyaux && !noyau_disponible(rang))
-        ++rang;
-    return rang;
-}
-
 bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
                       void* memoire, std::size_t rang_noyau)
 {
@@ -219,16 +182,10 @@ bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std:
     const auto n = static_cast<std::uint32_t>(nb_seq);
     const auto nombre_lettres = static_cast<std::int64_t>(lettres_seq) * nb_seq;
 
-    // No write runs further past the block than its margin: where the build
-    // checks addresses, one into the memory after it stops the run.
-    char* const apres_la_marge = bloc + taille_bloc + marge;
-    const auto octets_apres = static_cast<std::size_t>(static_cast<char*>(memoire) + octets_memoire - apres_la_marge);
-    ASAN_POISON_MEMORY_REGION(apres_la_marge, octets_apres);
     const bool ecrit = selon_noyau(rang_noyau, [&](auto k) {
         return avec_source<decltype(k)>(m.source, graine, nombre_lettres, chercher_rand(),
                                         [&](auto& source) { return ecrire_avec(s, source, n, lettres_seq); });
     });
-    ASAN_UNPOISON_MEMORY_REGION(apres_la_marge, octets_apres);
     if (!ecrit)
         return false;
     *s.ici++ = '\n';

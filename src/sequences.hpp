@@ -10,21 +10,13 @@
 // not leave a file emptied or half written.
 std::size_t taille_memoire();
 
-// The ways the writer can compute the letters, its kernels, by rank from 0:
-// their number, the name of one (nullptr past the last), whether this
-// processor runs it, and the fastest that this processor runs.
-std::size_t nombre_de_noyaux();
-const char* nom_du_noyau(std::size_t rang);
-bool noyau_disponible(std::size_t rang);
-std::size_t noyau_du_processeur();
-
 // Writes nb_seq records to a file descriptor open for writing: a header line
 // ">Seq<i>" with i counted from 0, then one unwrapped line of taille_seq
 // letters. A count of zero or below means no records, or empty sequence
 // lines, and no call of rand. graine is the seed the caller gave srand just
 // before; letter k of the file is bases[v & 3] for the k-th value v that
 // rand returns after it. The replica's values and letters are computed by
-// the kernel of rank rang_noyau. It works in memoire, taille_memoire() bytes
+// the kernel of rank rang_noyau (noyaux.hpp). It works in memoire, taille_memoire() bytes
 // from the caller, and allocates nothing.
 // False, with errno set, at the first write that fails: it stops there.
 // False with EINVAL, and nothing written, for a kernel that is not there or

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The letters of the file drawn through rand, one call a letter: the
-// source where the replica can't stand for rand.
+// The letters of the file drawn through rand, one call a letter.
 #pragma once
 
 #include "attente.hpp"
@@ -17,9 +16,8 @@ struct source_rand {
     std::int64_t lettres_a_tirer;
 };
 
-// Draws a lot more letters after those waiting, or the rest of the file
-// when fewer. Never a rand call past the file's last letter: a writer that
-// asks for more letters than the file has is at fault, and must not spin.
+// Draws a lot more letters, or the rest of the file. Past the file's last
+// letter, the writer is at fault: the process stops rather than spin.
 void recharger(source_rand& source);
 
 // placer_lettres (source_replique.hpp) through rand.

@@ -95,7 +95,7 @@ void memes_fichiers_de_chaque_noyau(unsigned graine, const formes& f)
     const std::string lettres = lettres_de_rand(graine, plus_long);
     for (auto [taille_seq, nb_seq] : f) {
         const std::string attendu = fichier_de(lettres, taille_seq, nb_seq);
-        for (std::size_t rang = 0; rang < nombre_de_noyaux(); ++rang) {
+        for (std::size_t rang = 0; rang < nombre_noyaux; ++rang) {
             if (!noyau_disponible(rang))
                 continue;
             const std::string obtenu = ecrire_en_memoire(graine, static_cast<std::int32_t>(taille_seq),
@@ -420,8 +420,8 @@ TEST(Ecriture, UnNoyauAbsentOuQueLeProcesseurNaPasEstRefuse)
 {
     // Chosen where it is asked for: nothing is written, not even a header.
     std::vector<unsigned char> memoire(taille_memoire());
-    for (std::size_t rang = 0; rang <= nombre_de_noyaux(); ++rang) {
-        if (rang < nombre_de_noyaux() && noyau_disponible(rang))
+    for (std::size_t rang = 0; rang <= nombre_noyaux; ++rang) {
+        if (rang < nombre_noyaux && noyau_disponible(rang))
             continue;
         const int fd = memfd_create("alea.seq", MFD_CLOEXEC);
         errno = 0;
@@ -442,7 +442,7 @@ TEST(Ecriture, LeProcesseurPrendLePlusRapideDesNoyauxDontIlALesInstructions)
         {"avx2", __builtin_cpu_supports("avx2") != 0},
 #endif
         {"portable", true}};
-    ASSERT_EQ(nombre_de_noyaux(), noyaux.size());
+    ASSERT_EQ(nombre_noyaux, noyaux.size());
     std::string pris;
     for (std::size_t rang = 0; rang < noyaux.size(); ++rang) {
         EXPECT_EQ(nom_du_noyau(rang), noyaux[rang].first);
