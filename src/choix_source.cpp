@@ -28,10 +28,8 @@ premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, s
                                       ou_est_rand trouve)
 {
     premieres_lettres p{};
-    // Only the C library's own rand can be stood for by a replica that
-    // agrees with its first values, not one preloaded before it. Where the
-    // dynamic linker finds none, nothing could be preloaded: the static
-    // executable.
+    // Only the C library's own rand, not one preloaded, can be stood for;
+    // where none is found, none was preloaded: the static executable.
     const bool de_la_bibliotheque =
         trouve.rand == nullptr || trouve.bibliotheque == nullptr || trouve.rand == trouve.bibliotheque;
     if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees) || !de_la_bibliotheque)

@@ -32,16 +32,14 @@ static_assert(records_par_dizaine * lettres_courtes <= lettres_d_un_coup, "a diz
 // All the writer works in.
 struct memoire_sequences {
     memoire_source source;
-    // The block from its alignement-th byte on: the byte before it takes
-    // the first record's line feed, which the header in front of the first
-    // record writes, and its margin follows it.
+    // The block from byte alignement on, its margin after it; the byte
+    // before it takes the line feed in front of the first header.
     alignas(alignement) char tampon[alignement + taille_bloc + marge];
 };
 
-// The bytes the writer is given: its memory, wherever they start.
+// The bytes the writer is given, its memory wherever they start; the
+// memory in them, and its block.
 inline constexpr std::size_t octets_memoire = sizeof(memoire_sequences) + alignof(memoire_sequences) - 1;
-
-// The writer's memory in those bytes, and its block.
 inline memoire_sequences& memoire_dans(void* debut)
 {
     std::size_t place = octets_memoire;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The header lines of the records, ten at a time: their text, where their
-// digits are, and how the headers of the next ten follow from them.
+// The header lines of the records, a dizaine at a time: their text, and
+// how the next dizaine's follow from them.
 #pragma once
 
 #include "format.hpp"
@@ -19,15 +19,13 @@ constexpr std::size_t puissance_de_deux(std::size_t n, std::size_t p = 1)
     return p < n ? puissance_de_deux(n, 2 * p) : p;
 }
 
-// The headers of records 10 q to 10 q + 9 share one text: "\n", the
-// header's own text, the digits of q (none for q = 0), the record's last
-// digit, "\n". The line feed in front ends the record before (the first
-// record's goes to a byte before the block's start).
+// Records 10 q to 10 q + 9 share one header text: "\n" (ending the record
+// before, or in a byte before the block), the header's text, the digits of
+// q (none for q = 0), the record's last digit, "\n".
 inline constexpr std::size_t longueur_entete_max = 1 + longueur_texte_entete + chiffres_de(dernier_numero) + 1;
 
-// The records' headers as a register holds them: the longest header a file
-// can have, and bytes past a header's length, which what follows
-// overwrites.
+// A header as a register holds it: the longest a file can have, and bytes
+// past its length, which what follows overwrites.
 using entete = unsigned char __attribute__((vector_size(puissance_de_deux(longueur_entete_max))));
 
 struct gabarit {
@@ -54,10 +52,9 @@ constexpr gabarit gabarit_de(std::uint32_t dizaine)
 }
 static_assert(gabarit_de(dernier_numero / 10).longueur == longueur_entete_max, "the longest header");
 
-// How the headers of the ten records after q's follow from q's: one more at
-// q's last digit; when that digit goes from 9 to 0, nine less at it and one
-// more at the digit before; or a new text, when q + 1 has one digit more
-// than q (q = 0 has no digit of its own), or a carry goes past q's last two.
+// Dizaine q + 1's headers from q's: one more at q's last digit; when it goes
+// from 9 to 0, nine less there and one more before; or a new text, when q +
+// 1 has a digit more (q = 0 has none), or a carry goes past q's last two.
 enum class passage { ajout, retenue, nouveau_texte };
 constexpr passage passage_de(std::uint32_t dizaine)
 {
@@ -66,8 +63,8 @@ constexpr passage passage_de(std::uint32_t dizaine)
     return dizaine % 100 != 99 && dizaine >= 10 ? passage::retenue : passage::nouveau_texte;
 }
 
-// The headers of the current ten records, and what goes from one record's
-// to the next's, and to the next ten's by ajout or retenue.
+// The headers of a dizaine, and what takes one record's to the next's, and
+// to the next dizaine's by ajout or retenue.
 struct entetes {
     entete e;  // record 10 q's
     entete un;
@@ -77,9 +74,8 @@ struct entetes {
     std::uint32_t dizaine;  // q
 };
 
-// 1 at byte position, 0 elsewhere. (Given back through a reference:
-// returned, a vector would change the calling convention on 32-bit x86
-// without SSE.)
+// 1 at byte position, 0 elsewhere (through a reference: returned, a vector
+// would change the calling convention on 32-bit x86 without SSE).
 inline void un_a(entete& un, std::size_t position)
 {
     un = entete{};
@@ -102,9 +98,8 @@ inline void un_a(entete& un, std::size_t position)
     h.dizaine = dizaine;
 }
 
-// From the headers of ten records to the next ten's. Made anew when the
-// text changes: bytes just stored one by one, then read as a whole, stall
-// the processor, rarely enough there.
+// From a dizaine's headers to the next's; made anew when the text changes
+// (bytes stored one by one, then read whole, stall, but rarely).
 [[gnu::always_inline]] inline void dizaine_suivante(entetes& h)
 {
     switch (passage_de(h.dizaine)) {

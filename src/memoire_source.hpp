@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The memory a letter source works in, each region its own. None of it
-// needs to be zero.
+// The memory a letter source works in, each region its own, none zeroed.
 #pragma once
 
 #include "attente.hpp"
@@ -9,9 +8,8 @@
 
 #include <cstddef>
 
-// A kernel's letter trial: the letters of one run of lettres_essayees
-// values, as many spread to runs_essayes runs one byte apart, and the
-// scratch of etaler.
+// A kernel's letter trial: one run of lettres_essayees letters, as many in
+// runs one byte apart, and etaler's scratch.
 inline constexpr std::size_t runs_essayes = 10, longueur_essayee = 100,
                              lettres_essayees = runs_essayes * longueur_essayee;
 struct essai_de_lettres {

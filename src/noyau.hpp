@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: MIT
-// What the kernels share. A kernel computes the generator's values on bit
-// planes, and their letters, on one instruction set, in a file of its own
-// (noyau_*.hpp), as a struct with its name, nom; soixante_quatre_lettres
-// (bits1, bits2, lettres), the letters of a mot from its bits of planes 1
-// and 2; and, from NOYAU_DES_INSTRUCTIONS or NOYAU_DE_BASE (below),
-// disponible(), whether this processor runs it, and its operations on the
-// planes, prolonger, en_lettres and etaler: the code below, written once.
-// A kernel that an architecture can't build is noyau_absent there;
-// noyaux.hpp lists them.
+// What the kernels share. A kernel computes the values on the planes, and
+// their letters, on one instruction set, in a file of its own: a struct
+// with its name, nom, soixante_quatre_lettres(bits1, bits2, lettres), a
+// mot's letters from its bits of planes 1 and 2, and the rest written once
+// below. Where an architecture can't build it, it is noyau_absent.
 #pragma once
 
 #include "format.hpp"

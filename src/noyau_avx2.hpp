@@ -20,10 +20,9 @@ struct noyau_avx2 {
 
     using vecteur = unsigned char __attribute__((vector_size(32)));
 
-    // The masks of 32 values from a word of 64 values' bits, its bytes in
-    // each 64 bits of x: each value's byte takes the byte that holds its bit
-    // (a byte shuffle within each half of the register), then its bit is
-    // picked out.
+    // The masks of 32 values from a mot's bits in each 64 bits of x: each
+    // value's byte takes the byte that holds its bit (a shuffle within each
+    // half of the register), then its bit is picked out.
     template <unsigned moitie>
     [[gnu::target(INSTRUCTIONS_AVX2), gnu::always_inline]] static vecteur masques(__m256i x)
     {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The portable kernel: the bit planes on vectors of the compiler's own, built
-// for the baseline instructions of any processor (SSE2 on x86-64, NEON on
-// aarch64, plain 32-bit operations on 32-bit ARM). Every processor runs it,
-// and every other kernel falls back to it when its check fails.
+// The portable kernel, on vectors of the compiler's own, for the baseline
+// instructions (SSE2 on x86-64, NEON on aarch64, 32-bit operations on
+// 32-bit ARM): every processor runs it, and every kernel falls back on it.
 #pragma once
 
 #include "noyau.hpp"

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The kernels this build carries, fastest first, the one list of them
-// (noyau.hpp says what a kernel is): the writer takes the first that the
-// processor runs, and the letter source falls back on the last.
+// The kernels this build carries, the one list of them (noyau.hpp says what
+// a kernel is).
 #pragma once
 
 #include "noyau_avx2.hpp"

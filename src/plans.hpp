@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The generator's values as the writer holds them, bit planes: where each
-// value's bits lie, the lags of the recurrence on them and why it holds,
-// and the steps the letter source takes on them one value at a time. Every
-// kernel computes on this geometry (noyau.hpp).
+// value's bits lie, the recurrence on them and why it holds, and its steps
+// one value at a time. Every kernel computes on this geometry.
 #pragma once
 
 #include "format.hpp"
@@ -45,16 +44,13 @@ inline constexpr std::size_t historique = deux_grands * valeurs_par_tranche;
 // need the history before each of its values, twice the history in all.
 inline constexpr std::size_t debut_des_pas = 2 * historique;
 
-// Each plane holds the values of the history and of a pas, and a tranche
-// read past them, on whole pages, and 512 bytes more. So the planes start
-// 512 bytes off 4 KiB boundaries from one another: a load whose address
-// looks, by its low 12 bits, like that of a store just made waits for that
-// store, and no lag of the steps then meets another plane's.
+// A plane: the history, a pas and a tranche read past them, on whole pages,
+// and 512 bytes more, so that no lag meets another plane's by the low 12
+// bits of its address (a load that looks like a recent store waits for it).
 inline constexpr std::size_t mots_plan =
     ((debut_des_pas + valeurs_par_pas + valeurs_par_tranche) / 8 + 4095) / 4096 * 4096 / 8 + 512 / 8;
 
-// The planes, one after the other: word w of plane k is mots[k * mots_plan
-// + w], plan(plans, k)[w].
+// The planes one after the other: word w of plane k is plan(plans, k)[w].
 struct plans_de_bits {
     alignas(alignement) std::uint64_t mots[nombre_plans * mots_plan];
 };
@@ -64,8 +60,7 @@ auto* plan(P& plans, unsigned k)
     return plans.mots + k * mots_plan;
 }
 
-// The 64 bits of plane k from value n on; those past the last computed are
-// whatever the planes hold.
+// The 64 bits of plane k from value n on, past the computed as they are.
 inline std::uint64_t bits_de(const plans_de_bits& plans, unsigned k, std::size_t n)
 {
     const std::uint64_t* const mots = plan(plans, k) + n / 64;
@@ -73,7 +68,6 @@ inline std::uint64_t bits_de(const plans_de_bits& plans, unsigned k, std::size_t
     return s == 0 ? mots[0] : mots[0] >> s | mots[1] << (64 - s);
 }
 
-// The letter of value n, one at a time.
 inline char lettre_de(const plans_de_bits& plans, std::size_t n)
 {
     return bases[(bits_de(plans, 1, n) & 1) | (bits_de(plans, 2, n) & 1) << 1];
@@ -92,14 +86,12 @@ bool memes_valeurs(const plans_de_bits& plans, std::size_t debut, std::size_t no
 // in plane 3, from the values before them.
 void amorcer_correctifs(plans_de_bits& plans);
 
-// Moves the last historique values before fin, in every plane, to just
-// before debut_des_pas, where the next step reads them back. fin a whole
-// number of tranches.
+// Moves the historique values before fin, whole tranches, to just before
+// debut_des_pas, where the next step reads them back.
 void garder_historique(plans_de_bits& plans, std::size_t fin);
 
-// The history that moving it overwrites, values [debut_des_pas -
-// historique, debut_des_pas) of planes 0 to 2, kept aside; then put back,
-// with its correction terms made again.
+// The history a move overwrites, in planes 0 to 2, kept aside; then put
+// back, and its correction terms made again.
 struct copie_historique {
     std::uint64_t mots[nombre_plans - 1][historique / 64];
 };

@@ -13,9 +13,8 @@
 
 #include <unistd.h>
 
-// (__builtin_memcpy, not std::memcpy, for copies of a known size on the
-// writer's paths: with _FORTIFY_SOURCE, Clang makes the latter a call of
-// the C library's checked copy.)
+// (__builtin_memcpy for copies of a known size: with _FORTIFY_SOURCE, Clang
+// makes std::memcpy a call of the C library's checked copy.)
 namespace {
 
 struct sortie {
@@ -59,7 +58,7 @@ bool envoyer_si_plein(sortie& s)
 }
 
 // Records of at most this many letters take them in one copy of as many;
-// longer runs are copied in vectors of 16 bytes or more (copier_run).
+// longer ones by copier_run.
 constexpr std::size_t lettres_en_une_copie = 16;
 static_assert(lettres_en_une_copie + 1 >= run_le_plus_court, "the longer runs as copier_run takes them");
 
@@ -71,10 +70,9 @@ enum class facon {
 };
 
 // Every record, when each has at most lettres_courtes letters: a dizaine at
-// a time, from one check of the room in the block. The loop holds its state
-// in registers. Each record is its header, stored whole, then its letters.
-// False when a write failed. Out of line: each way of writing records has
-// its loop's registers to itself.
+// a time, from one check of the room in the block, each its header stored
+// whole, then its letters. False when a write failed. Out of line: each
+// way of writing records has its loop's registers to itself.
 template <facon f, typename S>
 [[gnu::noinline]] bool ecrire_courts(sortie& s, S& source, std::uint32_t nb_seq, std::size_t lettres_seq)
 {

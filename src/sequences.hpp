@@ -10,17 +10,13 @@
 // not leave a file emptied or half written.
 std::size_t taille_memoire();
 
-// Writes nb_seq records to a file descriptor open for writing: a header line
-// ">Seq<i>" with i counted from 0, then one unwrapped line of taille_seq
-// letters. A count of zero or below means no records, or empty sequence
-// lines, and no call of rand. graine is the seed the caller gave srand just
-// before; letter k of the file is bases[v & 3] for the k-th value v that
-// rand returns after it. The replica's values and letters are computed by
-// the kernel of rank rang_noyau (noyaux.hpp). It works in memoire, taille_memoire() bytes
-// from the caller, and allocates nothing.
-// False, with errno set, at the first write that fails: it stops there.
-// False with EINVAL, and nothing written, for a kernel that is not there or
-// that this processor does not run.
+// Writes nb_seq records to fd, each a header line and one line of
+// taille_seq letters (none for counts of zero or below, and no call of
+// rand). graine is the seed just given to srand; the kernel of rank
+// rang_noyau (noyaux.hpp) computes the replica's letters, in memoire,
+// taille_memoire() bytes from the caller. False, with errno set, at the
+// first write that fails; with EINVAL, and nothing written, for a kernel
+// not there or that this processor does not run.
 bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
                       void* memoire, std::size_t rang_noyau);
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The letters of the file from the replica's values, computed by kernel K
-// a pas at a time, once the replica has proved to give rand's values: the
-// letters waiting, and those made straight where they go.
+// a pas at a time: the letters waiting, and those made where they go.
 #pragma once
 
 #include "attente.hpp"
@@ -13,9 +12,8 @@
 #include <cassert>
 #include <cstddef>
 
-// The file's letters not yet given are those waiting, then those of the
-// values computed and not yet taken, [valeurs_prises, valeurs_calculees)
-// of the planes, then those of the values K computes next.
+// The file's letters not yet given: those waiting, then those of values
+// [valeurs_prises, valeurs_calculees) of the planes, then of those to come.
 template <typename K>
 struct source_replique {
     attente a;
@@ -25,8 +23,8 @@ struct source_replique {
     char* brouillon;
 };
 
-// The letters waiting are where they can be, and the values not yet taken
-// are in the planes, at or after the history's start, computed.
+// The source's invariant: its letters waiting, and its values computed and
+// not yet taken, where the planes hold them.
 template <typename K>
 bool en_ordre(const source_replique<K>& source)
 {
@@ -34,9 +32,8 @@ bool en_ordre(const source_replique<K>& source)
            source.valeurs_calculees >= debut_des_pas && source.valeurs_calculees <= debut_des_pas + valeurs_par_pas;
 }
 
-// Computes a pas more of the replica's values, first moving the history,
-// with the values not yet taken, to the front when the planes hold no pas
-// more.
+// A pas more of values, after the history, moved to the front with the
+// values not yet taken when the planes hold no pas more.
 template <typename K>
 [[gnu::noinline]] void calculer(source_replique<K>& source)
 {
@@ -52,8 +49,7 @@ template <typename K>
     source.valeurs_calculees += valeurs_par_pas;
 }
 
-// Makes up to nombre_lettres letters more after those waiting, fewer where
-// the values computed end.
+// Up to nombre_lettres letters more, fewer where the values computed end.
 template <typename K>
 inline void faire_lettres(source_replique<K>& source, std::size_t nombre_lettres)
 {
@@ -74,9 +70,8 @@ template <typename K>
     faire_lettres(source, lettres_par_lot);
 }
 
-// Just enough letters more for nombre_lettres to wait, at most a coup: the
-// letters waiting are then all taken together, and the next runs made
-// straight from the values.
+// Just enough letters more for nombre_lettres to wait: once they are all
+// taken, the next runs are made straight from the values.
 template <typename K>
 void faire_attendre(source_replique<K>& source, std::size_t nombre_lettres)
 {
@@ -84,9 +79,7 @@ void faire_attendre(source_replique<K>& source, std::size_t nombre_lettres)
         faire_lettres(source, nombre_lettres - en_attente(source.a));
 }
 
-// The next nombre_runs runs of longueur letters, to destination,
-// destination + espacement, and so on, made straight from values computed
-// and not yet taken.
+// The next nombre_runs runs, made straight from the values computed.
 template <typename K>
 [[gnu::always_inline]] inline void depuis_les_valeurs(source_replique<K>& source, char* destination,
                                                       std::size_t espacement, std::size_t longueur,
@@ -134,12 +127,10 @@ template <typename K>
     }
 }
 
-// The next nombre_runs * longueur letters of the file, in nombre_runs runs
-// of longueur letters, to destination, destination + espacement, and so on.
-// Nothing is written past a run's letters but the last's, past which up to
-// a vector may be. Inline where the letters are made straight from values
-// computed already: for short runs, a call would cost as much as the
-// letters.
+// The next nombre_runs runs of longueur letters of the file, to destination,
+// destination + espacement, and so on; nothing written past a run's but the
+// last's, past which a vector may be. Inline where they are made from the
+// values computed: for short runs a call costs as much as the letters.
 template <typename K>
 inline void placer_lettres(source_replique<K>& source, char* destination, std::size_t espacement,
                            std::size_t longueur, unsigned nombre_runs)
@@ -147,9 +138,8 @@ inline void placer_lettres(source_replique<K>& source, char* destination, std::s
     const std::size_t total = longueur * nombre_runs;
     // Several runs are made together, in a coup, and each copied whole.
     assert(nombre_runs == 1 || (total <= lettres_d_un_coup && longueur >= run_le_plus_court));
-    // Runs shorter than a mot's letters are copied from letters made many
-    // at once where the stores need no shift, long enough before that the
-    // loads need not wait for those stores.
+    // Runs shorter than a mot are copied from letters made many at once,
+    // where the stores need no shift, long before the loads.
     if (nombre_runs > 1 && longueur < valeurs_par_mot) {
         const char* const lettres = lettres_suivantes(source, total);
         for (unsigned r = 0; r < nombre_runs; ++r)

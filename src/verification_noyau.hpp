@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// What a kernel must show before any of the file's letters comes from it:
-// its first steps, and its letters of one run and of many, are those of
-// the replica computed one value at a time.
+// What a kernel must show before the file's letters come from it: its steps
+// and its letters are those of the replica computed one value at a time.
 #pragma once
 
 #include "memoire_source.hpp"
@@ -16,11 +15,9 @@
 inline constexpr std::size_t valeurs_verifiees = 8 * valeurs_par_tranche;
 static_assert(valeurs_verifiees <= valeurs_par_pas, "a step the planes hold");
 
-// Whether kernel K gives the values that the replica stepped one at a time
-// gives: two steps of valeurs_verifiees values from the history laid in the
-// planes (one, then the history moved as between steps, and the next),
-// against temoin, the replica's state right after that history. Overwrites
-// the planes.
+// Whether kernel K's two steps of valeurs_verifiees values from the history
+// in the planes, moved between them, give those of temoin, the replica
+// right after that history. Overwrites the planes.
 template <typename K>
 bool deux_prolongements_conformes(plans_de_bits& plans, replique_rand temoin)
 {
@@ -35,10 +32,8 @@ bool deux_prolongements_conformes(plans_de_bits& plans, replique_rand temoin)
     return true;
 }
 
-// Whether kernel K's letters, of one run and of many, are those of the
-// values in the planes read one at a time: one run from inside a word
-// (value depuis + 3), then as many letters in runs. Values [depuis, depuis
-// + valeurs_essayees) must be in the planes.
+// Whether K's letters of a run from inside a word (value depuis + 3), then
+// of as many values in runs, are those of the planes read one at a time.
 inline constexpr std::size_t valeurs_essayees = 3 + 2 * lettres_essayees + 64;
 template <typename K>
 bool lettres_conformes(const plans_de_bits& plans, std::size_t depuis, essai_de_lettres& essai)
