@@ -57,10 +57,11 @@ inline void faire_lettres(source_replique<K>& source, std::size_t nombre_lettres
     char* const lettres = place_d_un_lot(source.a);
     if (source.valeurs_prises == source.valeurs_calculees)
         calculer(source);
-    const std::size_t nombre = std::min({nombre_lettres, lettres_par_lot, source.valeurs_calculees - source.valeurs_prises});
-    K::en_lettres(*source.plans, source.valeurs_prises, lettres, nombre);
-    source.valeurs_prises += nombre;
-    source.a.fin_lettres += nombre;
+    const std::size_t faites =
+        std::min({nombre_lettres, lettres_par_lot, source.valeurs_calculees - source.valeurs_prises});
+    K::en_lettres(*source.plans, source.valeurs_prises, lettres, faites);
+    source.valeurs_prises += faites;
+    source.a.fin_lettres += faites;
 }
 
 // A lot more letters after those waiting.

@@ -37,7 +37,7 @@ namespace {
 // run: ten of the file's longest records and a vector, for records written
 // ten at a time; else what a run of letters is asked past it and a vector.
 std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int32_t nb_seq,
-                              std::size_t noyau = noyau_du_processeur(), long graine_annoncee = -1)
+                              std::size_t rang_noyau = noyau_du_processeur(), long graine_annoncee = -1)
 {
     std::srand(graine);
     const int fd = memfd_create("alea.seq", MFD_CLOEXEC | MFD_ALLOW_SEALING);
@@ -49,7 +49,7 @@ std::string ecrire_en_memoire(unsigned graine, std::int32_t taille_seq, std::int
     constexpr std::size_t sentinelles = 4096;
     std::vector<unsigned char> memoire(1 + taille_memoire() + sentinelles, 0xa5);
     const auto annoncee = static_cast<unsigned>(graine_annoncee < 0 ? graine : graine_annoncee);
-    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, annoncee, memoire.data() + 1, noyau))
+    EXPECT_TRUE(ecrire_sequences(fd, taille_seq, nb_seq, annoncee, memoire.data() + 1, rang_noyau))
         << std::strerror(errno);
     EXPECT_EQ(std::count(memoire.end() - sentinelles, memoire.end(), 0xa5), static_cast<long>(sentinelles))
         << "the writer wrote past its memory";
@@ -244,35 +244,36 @@ TEST(Ecriture, UnRandQueLaRepliqueNeSuitPasDonneSesPropresLettres)
 }
 
 // The portable kernel, but for one operation wrong: in its second step
-// since pas_faits was 0, one value's bit 1 flipped (a check of one step
+// (prolonger) since prolongements was 0, one value's bit 1 flipped (a check of one step
 // passes it); or the letters of one run at place lettre_fausse of each
 // word, on runs that start inside a word only when dedans; or the first
 // letter of many runs.
-enum class faute { pas, lettres, runs };
+enum class faute { prolongement, lettres, runs };
 template <faute f>
 struct noyau_faux {
     static constexpr const char* nom =
-        f == faute::pas ? "faux (steps)" : f == faute::lettres ? "faux (letters)" : "faux (runs)";
+        f == faute::prolongement ? "faux (steps)" : f == faute::lettres ? "faux (letters)" : "faux (runs)";
     static bool disponible() { return true; }
-    static inline int pas_faits = 0;
+    static inline int prolongements = 0;
     static inline std::size_t lettre_fausse = 0;
     static inline bool dedans = false;
-    static void prolonger(plans_de_bits& plans, std::size_t nombre)
+    static void prolonger(plans_de_bits& plans, std::size_t nombre_valeurs)
     {
-        noyau_portable::prolonger(plans, nombre);
-        plan(plans, 1)[debut_des_pas / 64] ^= f == faute::pas && ++pas_faits == 2;
+        noyau_portable::prolonger(plans, nombre_valeurs);
+        plan(plans, 1)[debut_des_pas / 64] ^= f == faute::prolongement && ++prolongements == 2;
     }
-    static void en_lettres(const plans_de_bits& plans, std::size_t position, char* lettres, std::size_t nombre)
+    static void en_lettres(const plans_de_bits& plans, std::size_t position, char* lettres,
+                           std::size_t nombre_lettres)
     {
-        noyau_portable::en_lettres(plans, position, lettres, nombre);
+        noyau_portable::en_lettres(plans, position, lettres, nombre_lettres);
         if (f == faute::lettres && (!dedans || position % 64 != 0))
-            for (std::size_t i = (lettre_fausse + 64 - position % 64) % 64; i < nombre; i += 64)
+            for (std::size_t i = (lettre_fausse + 64 - position % 64) % 64; i < nombre_lettres; i += 64)
                 lettres[i] ^= 'A' ^ 'C';
     }
     static void etaler(const plans_de_bits& plans, std::size_t position, char* destination,
-                       std::size_t espacement, std::size_t longueur, unsigned nombre, char* brouillon)
+                       std::size_t espacement, std::size_t longueur, unsigned nombre_runs, char* brouillon)
     {
-        noyau_portable::etaler(plans, position, destination, espacement, longueur, nombre, brouillon);
+        noyau_portable::etaler(plans, position, destination, espacement, longueur, nombre_runs, brouillon);
         destination[0] ^= f == faute::runs ? 'A' ^ 'C' : 0;
     }
 };
@@ -286,7 +287,7 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
     // letters are rand's all the same, for a file of steps and a short one.
     // Where the dynamic linker finds no rand, or finds it in the C library,
     // the replica may take over; not from a rand of another object.
-    enum quelle { noyau, repli, rand };
+    enum quelle { du_noyau, du_repli, de_rand };
     const std::string attendu = lettres_de_rand(77, 150000);
     const auto memoire = std::make_unique<memoire_source>();
     const int ailleurs = 0;
@@ -295,12 +296,12 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         using K = decltype(noyau_essaye);
         using R = decltype(repli_essaye);
         std::srand(77);
-        noyau_faux<faute::pas>::pas_faits = 0;
+        noyau_faux<faute::prolongement>::prolongements = 0;
         avec_source<K, R>(*memoire, 77, static_cast<std::int64_t>(nombre), trouve, [&](auto& source) {
             using S = std::decay_t<decltype(source)>;
-            const quelle prise = std::is_same_v<S, source_replique<K>>   ? noyau
-                                 : std::is_same_v<S, source_replique<R>> ? repli
-                                                                         : rand;
+            const quelle prise = std::is_same_v<S, source_replique<K>>   ? du_noyau
+                                 : std::is_same_v<S, source_replique<R>> ? du_repli
+                                                                         : de_rand;
             EXPECT_EQ(prise, voulue) << K::nom << " falling back on " << R::nom;
             std::string lettres(nombre + debord_vecteur, '\0');
             for (std::size_t fait = 0; fait < nombre; fait += 1000)
@@ -310,8 +311,8 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
             return true;
         });
     };
-    pour_chaque_noyau([&](auto noyau_essaye) { essayer(noyau_essaye, noyau_portable{}, noyau); });
-    essayer(noyau_faux<faute::pas>{}, noyau_portable{}, repli);
+    pour_chaque_noyau([&](auto noyau_essaye) { essayer(noyau_essaye, noyau_portable{}, du_noyau); });
+    essayer(noyau_faux<faute::prolongement>{}, noyau_portable{}, du_repli);
     // Wherever in a word a kernel's letters go wrong, on runs that start on
     // a word or only inside one.
     using lettres_fausses = noyau_faux<faute::lettres>;
@@ -319,15 +320,15 @@ TEST(Ecriture, UneVerificationRateeSeRabatSurLeNoyauPortablePuisSurRand)
         for (const std::size_t lettre : {0, 1, 40, 63}) {
             SCOPED_TRACE("letter " + std::to_string(lettre) + (dedans ? " of runs from inside a word" : " of a word"));
             lettres_fausses::dedans = dedans, lettres_fausses::lettre_fausse = lettre;
-            essayer(lettres_fausses{}, noyau_portable{}, repli);
+            essayer(lettres_fausses{}, noyau_portable{}, du_repli);
         }
-    essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::pas>{}, rand);
-    essayer(noyau_faux<faute::runs>{}, noyau_portable{}, repli, 5000);
+    essayer(noyau_faux<faute::runs>{}, noyau_faux<faute::prolongement>{}, de_rand);
+    essayer(noyau_faux<faute::runs>{}, noyau_portable{}, du_repli, 5000);
     const void* const bibliotheque = chercher_rand().bibliotheque;
     ASSERT_EQ(chercher_rand().rand, bibliotheque);
     for (const ou_est_rand trouve : {ou_est_rand{nullptr, nullptr}, {nullptr, bibliotheque}, {bibliotheque, nullptr}})
-        essayer(noyau_portable{}, noyau_portable{}, noyau, 150000, trouve);
-    essayer(noyau_portable{}, noyau_portable{}, rand, 150000, {&ailleurs, bibliotheque});
+        essayer(noyau_portable{}, noyau_portable{}, du_noyau, 150000, trouve);
+    essayer(noyau_portable{}, noyau_portable{}, de_rand, 150000, {&ailleurs, bibliotheque});
 }
 
 TEST(Ecriture, ComptesNulsOuNegatifsNeTirentAucuneLettre)
