@@ -10,6 +10,26 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
 
+# The architecture's name in each package's: Debian's, RPM's, and for the
+# static archive the machine's as `uname -m` says it (32-bit ARM: armv7l, the
+# oldest its code runs on). By multiarch tuple, which CMake finds on Debian
+# and the toolchain files set: cpack would otherwise name a cross build's
+# packages after the machine it runs on.
+set(noms_x86_64-linux-gnu    amd64 x86_64  x86_64)
+set(noms_aarch64-linux-gnu   arm64 aarch64 aarch64)
+set(noms_arm-linux-gnueabihf armhf armv7hl armv7l)
+set(noms_s390x-linux-gnu     s390x s390x   s390x)
+set(noms_i386-linux-gnu      i386  i686    i686)
+set(BRASSE_ADN_MACHINE ${CMAKE_SYSTEM_PROCESSOR})
+if(DEFINED noms_${CMAKE_LIBRARY_ARCHITECTURE})
+  list(GET noms_${CMAKE_LIBRARY_ARCHITECTURE} 0 CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+  list(GET noms_${CMAKE_LIBRARY_ARCHITECTURE} 1 CPACK_RPM_PACKAGE_ARCHITECTURE)
+  list(GET noms_${CMAKE_LIBRARY_ARCHITECTURE} 2 BRASSE_ADN_MACHINE)
+elseif(CMAKE_CROSSCOMPILING)
+  message(WARNING "no package names for \"${CMAKE_LIBRARY_ARCHITECTURE}\": "
+                  "the packages would be named after this machine")
+endif()
+
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -39,11 +59,14 @@ set(CPACK_RPM_PACKAGE_SUMMARY "Write FASTA files of random DNA sequences")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 set(CPACK_RPM_PACKAGE_VENDOR "${CPACK_PACKAGE_VENDOR}")
 # rpmbuild takes the Packager tag, and a build made again the same, from
-# these (SOURCE_DATE_EPOCH: paquets_config.cmake.in).
+# these (SOURCE_DATE_EPOCH: paquets_config.cmake.in); it strips the
+# executable further with the build's own tools, which read its architecture.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${BRASSE_ADN_MAINTAINER}
 %define _buildhost reproducible
 %define use_source_date_epoch_as_buildtime 1
-%define clamp_mtime_to_source_date_epoch 1")
+%define clamp_mtime_to_source_date_epoch 1
+%define __strip ${CMAKE_STRIP}
+%define __objdump ${CMAKE_OBJDUMP}")
 set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/documents/changelog.rpm)
 # The directories of the file system are the system's, not the package's.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
