@@ -37,7 +37,7 @@ struct options {
     rlim_t taille_max = RLIM_INFINITY;  // file size limit, SIGXFSZ ignored
     bool entree_fermee = false;         // no standard input
     std::vector<std::pair<std::string, std::string>> variables;
-    std::vector<ecart> rand_deviant;  // a preloaded rand that departs so
+    ecart rand_deviant{-1, 0};        // a preloaded rand that departs so, when depuis >= 0
     std::size_t memoire_refusee = 0;  // a preloaded calloc refuses as many bytes
 };
 
@@ -82,12 +82,10 @@ protected:
                 _exit(126);
             auto variables = o.variables;
             std::string prechargees;
-            if (!o.rand_deviant.empty()) {
-                std::string ecarts;
-                for (const ecart& e : o.rand_deviant)
-                    ecarts += std::to_string(e.depuis) + " " + std::to_string(e.masque) + " ";
+            if (o.rand_deviant.depuis >= 0) {
                 prechargees = CHEMIN_RAND_DEVIANT;
-                variables.emplace_back("RAND_DEVIANT", ecarts);
+                variables.emplace_back("RAND_DEVIANT", std::to_string(o.rand_deviant.depuis) + " " +
+                                                           std::to_string(o.rand_deviant.masque));
             }
             if (o.memoire_refusee != 0) {
                 prechargees = CHEMIN_MEMOIRE_REFUSEE;
@@ -143,17 +141,16 @@ protected:
     }
 
     // Runs a successful command and checks "alea.seq". With rand_deviant,
-    // the test library's rand is preloaded with those departures, and the
+    // the test library's rand is preloaded with that departure, and the
     // file follows it.
     void verifier_execution(const options& o, int taille_seq, int nb_seq)
     {
         const resultat r = lancer(o);
         ASSERT_EQ(r.statut, 0) << r.erreurs;
         EXPECT_EQ(r.sortie + r.erreurs, "");
-        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, o.rand_deviant))
-            << "arguments '" << o.arguments[0] << "' '" << o.arguments[1] << "'"
-            << (o.rand_deviant.empty() ? "" : ", rand departing last from value " +
-                                                  std::to_string(o.rand_deviant.back().depuis));
+        const std::vector<ecart> ecarts(o.rand_deviant.depuis >= 0, o.rand_deviant);
+        EXPECT_TRUE(fichier_de_la_seconde(r, taille_seq, nb_seq, ecarts))
+            << "arguments '" << o.arguments[0] << "' '" << o.arguments[1] << "'";
     }
 
     dossier_temporaire dossier;
@@ -270,7 +267,7 @@ TEST_F(Commande, AvecUnAutreRandLeFichierSuitCeRand)
     // A preloaded rand that gives the C library's values up to those
     // checked, then departs: only where it is found tells it apart.
     options o{{"1000", "300"}};
-    o.rand_deviant = {{64, 2}};
+    o.rand_deviant = {64, 2};
     verifier_execution(o, 1000, 300);
 }
 
