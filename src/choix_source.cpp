@@ -29,20 +29,20 @@ premieres_lettres tirer_les_premieres(memoire_source& m, std::uint32_t graine, s
 {
     premieres_lettres p{};
     // Only the C library's own rand, not one preloaded, can be stood for;
-    // where none is found, none was preloaded: the static executable.
+    // none is found in the static executable, where none can be preloaded.
     const bool de_la_bibliotheque =
         trouve.rand == nullptr || trouve.bibliotheque == nullptr || trouve.rand == trouve.bibliotheque;
-    if (nombre_lettres < static_cast<std::int64_t>(lettres_verifiees) || !de_la_bibliotheque)
+    if (nombre_lettres < static_cast<std::int64_t>(lettres_comparees) || !de_la_bibliotheque)
         return p;
     p.temoin = semer_replique(graine);
     p.d_accord = true;
-    for (std::size_t i = 0; i < lettres_verifiees; ++i) {
+    for (std::size_t i = 0; i < lettres_comparees; ++i) {
         const int tirage = std::rand();
         m.lettres[i] = lettre_du_tirage(tirage);
         p.d_accord = p.d_accord && tirage == tirer_replique(p.temoin);
     }
-    p.tirees = lettres_verifiees;
+    p.tirees = lettres_comparees;
     if (p.d_accord)
-        poser_valeurs(m.plans, debut_des_pas, p.temoin);
+        poser_valeurs(m.plans, debut_des_calculs, p.temoin);
     return p;
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Which source a file's letters come from: the replica, computed by a
-// kernel that passed its checks, once its values proved to be rand's; or
-// rand itself. The writer asks either the same way.
+// Which source a file's letters come from: the replica, by a kernel that
+// passed its checks, once its values proved rand's; or rand itself.
 #pragma once
 
 #include "memoire_source.hpp"
@@ -17,7 +16,7 @@
 
 // A file's first letters are drawn through rand, the replica stepped
 // beside; it takes over only when that many values agree in full.
-inline constexpr std::size_t lettres_verifiees = 64;
+inline constexpr std::size_t lettres_comparees = 64;
 
 // The objects that define the rand this process calls and the C library,
 // as the dynamic linker finds them; nullptr where it finds none.
@@ -51,7 +50,7 @@ auto avec_source(memoire_source& m, std::uint32_t graine, std::int64_t nombre_le
     const premieres_lettres p = tirer_les_premieres(m, graine, nombre_lettres, trouve);
     const attente tirees{m.lettres, 0, p.tirees};
     auto par = [&](auto noyau) {
-        source_replique<decltype(noyau)> source{tirees, &m.plans, 0, debut_des_pas, m.brouillon};
+        source_replique<decltype(noyau)> source{tirees, &m.plans, 0, debut_des_calculs, m.brouillon};
         return f(source);
     };
     if (p.d_accord && noyau_conforme<K>(m, p.temoin))

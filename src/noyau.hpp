@@ -27,13 +27,13 @@ using tranche_plan = std::uint64_t __attribute__((vector_size(valeurs_par_tranch
     __builtin_memcpy(&v, ici + k * mots_plan - retard * mots_par_tranche, sizeof v);
 }
 
-// prolonger: values [debut_des_pas, debut_des_pas + nombre_valeurs), whole
+// prolonger: values [debut_des_calculs, debut_des_calculs + nombre_valeurs), whole
 // tranches, and their correction terms, from the history before them, by
 // the recurrence as plans.hpp derives it.
 [[gnu::always_inline]] inline void prolonger_plans(plans_de_bits& plans, std::size_t nombre_valeurs)
 {
-    std::uint64_t* const fin = plan(plans, 0) + (debut_des_pas + nombre_valeurs) / 64;
-    for (std::uint64_t* ici = plan(plans, 0) + debut_des_pas / 64; ici < fin; ici += mots_par_tranche) {
+    std::uint64_t* const fin = plan(plans, 0) + (debut_des_calculs + nombre_valeurs) / 64;
+    for (std::uint64_t* ici = plan(plans, 0) + debut_des_calculs / 64; ici < fin; ici += mots_par_tranche) {
         // Hides that one step's loads are earlier steps' stores: seeing it,
         // the compiler carries tranches from step to step in registers, more
         // than there are.

@@ -11,8 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// Its instructions, named once: what its code is built for, and what a
-// processor must have to run it.
+// Its instructions, named once: its code's target, and what a processor needs.
 #define INSTRUCTIONS_AVX2 "avx2"
 
 struct noyau_avx2 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "plans.hpp"
 
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -57,7 +58,7 @@ void amorcer_correctifs(plans_de_bits& plans)
     // c = r[n] + r[n-6m] + r[n-62m] + 2 (r[n-34m] - r[n-3m] - r[n-31m]), as
     // plans.hpp derives it, of which only bit 2 counts (bits 0 and 1 are 0),
     // 64 values at a time.
-    for (std::size_t w = (debut_des_pas - historique) / 64; w < debut_des_pas / 64; ++w) {
+    for (std::size_t w = (debut_des_calculs - historique) / 64; w < debut_des_calculs / 64; ++w) {
         auto v = [&](std::size_t retard, unsigned k) { return plan(plans, k)[w - retard * mots_par_tranche]; };
         // t = r[n-34m] - (r[n-3m] + r[n-31m]), mod 4
         const std::uint64_t s0 = v(petit, 0) ^ v(grand, 0);
@@ -79,20 +80,21 @@ void amorcer_correctifs(plans_de_bits& plans)
 
 void garder_historique(plans_de_bits& plans, std::size_t fin)
 {
+    assert(fin % valeurs_par_tranche == 0 && fin >= historique && fin <= debut_des_calculs + valeurs_par_pas);
     for (unsigned k = 0; k < nombre_plans; ++k)
-        std::memmove(plan(plans, k) + (debut_des_pas - historique) / 64, plan(plans, k) + (fin - historique) / 64,
+        std::memmove(plan(plans, k) + (debut_des_calculs - historique) / 64, plan(plans, k) + (fin - historique) / 64,
                      historique / 8);
 }
 
 void copier_historique(const plans_de_bits& plans, copie_historique& copie)
 {
     for (unsigned k = 0; k < nombre_plans - 1; ++k)
-        std::memcpy(copie.mots[k], plan(plans, k) + (debut_des_pas - historique) / 64, sizeof copie.mots[k]);
+        std::memcpy(copie.mots[k], plan(plans, k) + (debut_des_calculs - historique) / 64, sizeof copie.mots[k]);
 }
 
 void rendre_historique(plans_de_bits& plans, const copie_historique& copie)
 {
     for (unsigned k = 0; k < nombre_plans - 1; ++k)
-        std::memcpy(plan(plans, k) + (debut_des_pas - historique) / 64, copie.mots[k], sizeof copie.mots[k]);
+        std::memcpy(plan(plans, k) + (debut_des_calculs - historique) / 64, copie.mots[k], sizeof copie.mots[k]);
     amorcer_correctifs(plans);
 }

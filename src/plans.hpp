@@ -40,15 +40,15 @@ inline constexpr std::size_t petit_et_grand = petit + grand, deux_petits = 2 * p
 // The longest lag, in values: each step reads back that many.
 inline constexpr std::size_t historique = deux_grands * valeurs_par_tranche;
 
-// Where the steps start, in values: the correction terms of the history
-// need the history before each of its values, twice the history in all.
-inline constexpr std::size_t debut_des_pas = 2 * historique;
+// Where the values a kernel computes start: the correction terms of the
+// history need the history before each of its values, twice the history.
+inline constexpr std::size_t debut_des_calculs = 2 * historique;
 
 // A plane: the history, a pas and a tranche read past them, on whole pages,
 // and 512 bytes more, so that no lag meets another plane's by the low 12
 // bits of its address (a load that looks like a recent store waits for it).
 inline constexpr std::size_t mots_plan =
-    ((debut_des_pas + valeurs_par_pas + valeurs_par_tranche) / 8 + 4095) / 4096 * 4096 / 8 + 512 / 8;
+    ((debut_des_calculs + valeurs_par_pas + valeurs_par_tranche) / 8 + 4095) / 4096 * 4096 / 8 + 512 / 8;
 
 // The planes one after the other: word w of plane k is plan(plans, k)[w].
 struct plans_de_bits {
@@ -82,12 +82,12 @@ void poser_valeurs(plans_de_bits& plans, std::size_t nombre_valeurs, replique_ra
 bool memes_valeurs(const plans_de_bits& plans, std::size_t debut, std::size_t nombre_valeurs,
                    replique_rand& temoin);
 
-// The correction terms of the last historique values before debut_des_pas,
+// The correction terms of the last historique values before debut_des_calculs,
 // in plane 3, from the values before them.
 void amorcer_correctifs(plans_de_bits& plans);
 
 // Moves the historique values before fin, whole tranches, to just before
-// debut_des_pas, where the next step reads them back.
+// debut_des_calculs, where the next step reads them back.
 void garder_historique(plans_de_bits& plans, std::size_t fin);
 
 // The history a move overwrites, in planes 0 to 2, kept aside; then put

@@ -20,8 +20,7 @@ std::size_t taille_memoire();
 bool ecrire_sequences(int fd, std::int32_t taille_seq, std::int32_t nb_seq, std::uint32_t graine,
                       void* memoire, std::size_t rang_noyau);
 
-// The exit status of a run whose output failed: the close's -1, as the
-// parent sees it.
+// The exit status of a run whose output failed: the close's -1, as seen.
 inline constexpr int statut_echec = 255;
 
 // Closes the descriptor and returns the exit status for the file: 0 when

@@ -29,7 +29,7 @@ template <typename K>
 bool en_ordre(const source_replique<K>& source)
 {
     return en_ordre(source.a) && source.valeurs_prises <= source.valeurs_calculees &&
-           source.valeurs_calculees >= debut_des_pas && source.valeurs_calculees <= debut_des_pas + valeurs_par_pas;
+           source.valeurs_calculees >= debut_des_calculs && source.valeurs_calculees <= debut_des_calculs + valeurs_par_pas;
 }
 
 // A pas more of values, after the history, moved to the front with the
@@ -38,12 +38,12 @@ template <typename K>
 [[gnu::noinline]] void calculer(source_replique<K>& source)
 {
     assert(en_ordre(source));
-    if (source.valeurs_calculees > debut_des_pas) {
+    if (source.valeurs_calculees > debut_des_calculs) {
         const std::size_t en_reserve = source.valeurs_calculees - source.valeurs_prises;
         assert(en_reserve <= historique);
         garder_historique(*source.plans, source.valeurs_calculees);
-        source.valeurs_prises = debut_des_pas - en_reserve;
-        source.valeurs_calculees = debut_des_pas;
+        source.valeurs_prises = debut_des_calculs - en_reserve;
+        source.valeurs_calculees = debut_des_calculs;
     }
     K::prolonger(*source.plans, valeurs_par_pas);
     source.valeurs_calculees += valeurs_par_pas;

@@ -4,11 +4,13 @@
 //   value    one value of the generator; it gives one letter
 //   mot      64 values: one 64-bit word of each bit plane
 //   tranche  512 values: one vector of 64 bytes of each plane
-//   pas      32,768 values: what a kernel computes at once
+//   pas      32,768 values: a kernel's step (its checks take shorter ones)
 //   coup     up to 4,096 letters: the most a source gives at once
 //   lot      8,192 letters: what a source makes at once ahead of need
 //   bloc     1 MiB of the file: what goes to the system in one write
 //   dizaine  10 records: those whose numbers differ in their last digit
+//   run      letters of one line, or part of one, put where they go
+//   vecteur  the bytes of a vector register, 16 to 64 by instruction set
 #pragma once
 
 #include <cstddef>

@@ -24,9 +24,9 @@ bool deux_prolongements_conformes(plans_de_bits& plans, replique_rand temoin)
     amorcer_correctifs(plans);
     for (int k = 0; k < 2; ++k) {
         if (k > 0)
-            garder_historique(plans, debut_des_pas + valeurs_verifiees);
+            garder_historique(plans, debut_des_calculs + valeurs_verifiees);
         K::prolonger(plans, valeurs_verifiees);
-        if (!memes_valeurs(plans, debut_des_pas, valeurs_verifiees, temoin))
+        if (!memes_valeurs(plans, debut_des_calculs, valeurs_verifiees, temoin))
             return false;
     }
     return true;
@@ -58,7 +58,7 @@ bool noyau_conforme(memoire_source& m, const replique_rand& temoin)
     static_assert(valeurs_essayees <= valeurs_verifiees, "letters of values checked");
     copier_historique(m.plans, m.copie);
     const bool oui = deux_prolongements_conformes<K>(m.plans, temoin) &&
-                     lettres_conformes<K>(m.plans, debut_des_pas, m.essai);
+                     lettres_conformes<K>(m.plans, debut_des_calculs, m.essai);
     rendre_historique(m.plans, m.copie);
     return oui;
 }

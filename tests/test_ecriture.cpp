@@ -143,7 +143,7 @@ std::pair<std::size_t, std::size_t> dix_au_bout_d_un_bloc(std::size_t de, std::s
 // values.
 formes pour_les_longueurs(std::size_t de, std::size_t a, formes f = {})
 {
-    const std::size_t nombre_lettres = lettres_verifiees + debut_des_pas + valeurs_par_pas + 1000;
+    const std::size_t nombre_lettres = lettres_comparees + debut_des_calculs + valeurs_par_pas + 1000;
     for (std::size_t taille_seq = de; taille_seq <= a; ++taille_seq)
         f.emplace_back(taille_seq, taille_seq == 0 ? 1000 : (nombre_lettres + taille_seq - 1) / taille_seq);
     return f;
@@ -156,7 +156,7 @@ struct graine_et_formes {
     formes (*faire)();
 };
 
-constexpr std::size_t verifiees = lettres_verifiees, fin_seules = lettres_verifiees + debut_des_pas;
+constexpr std::size_t verifiees = lettres_comparees, fin_seules = lettres_comparees + debut_des_calculs;
 constexpr std::size_t bloc = taille_bloc, courtes = lettres_courtes;
 constexpr std::size_t lot = lettres_par_lot, pas = valeurs_par_pas;
 
@@ -268,7 +268,7 @@ struct noyau_faux {
     static void prolonger(plans_de_bits& plans, std::size_t nombre_valeurs)
     {
         noyau_portable::prolonger(plans, nombre_valeurs);
-        plan(plans, 1)[debut_des_pas / 64] ^= f == faute::prolongement && ++prolongements == 2;
+        plan(plans, 1)[debut_des_calculs / 64] ^= f == faute::prolongement && ++prolongements == 2;
     }
     static void en_lettres(const plans_de_bits& plans, std::size_t position, char* lettres,
                            std::size_t nombre_lettres)

@@ -60,25 +60,25 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
         for (std::uint32_t graine : {1u, 2147483648u, 1765200000u}) {
             for (const bool faute : {false, true}) {
                 replique_rand replique = semer_replique(graine);
-                poser_valeurs(plans, debut_des_pas, replique);
+                poser_valeurs(plans, debut_des_calculs, replique);
                 // The last value's bit 2.
                 if (faute)
-                    plan(plans, 2)[debut_des_pas / 64 - 1] ^= std::uint64_t{1} << 63;
+                    plan(plans, 2)[debut_des_calculs / 64 - 1] ^= std::uint64_t{1} << 63;
                 EXPECT_EQ(deux_prolongements_conformes<K>(plans, replique), !faute)
                     << "seed " << graine << (faute ? ", one value wrong" : "");
             }
         }
         // A step from a history, and the letters of all those values.
         replique_rand replique = semer_replique(1765200000u), une_a_une = replique;
-        poser_valeurs(plans, debut_des_pas, replique);
+        poser_valeurs(plans, debut_des_calculs, replique);
         std::string attendu;
-        for (std::size_t i = 0; i < debut_des_pas + valeurs_par_pas; ++i)
+        for (std::size_t i = 0; i < debut_des_calculs + valeurs_par_pas; ++i)
             attendu += "ACTG"[avancer_replique(une_a_une) >> 1 & 3];
         amorcer_correctifs(plans);
         K::prolonger(plans, valeurs_par_pas);
-        const std::size_t dernier = debut_des_pas + valeurs_par_pas - 64;
+        const std::size_t dernier = debut_des_calculs + valeurs_par_pas - 64;
         for (std::size_t position : {std::size_t{0}, std::size_t{1}, std::size_t{63}, std::size_t{64},
-                                     std::size_t{511}, debut_des_pas - 1, debut_des_pas + 700}) {
+                                     std::size_t{511}, debut_des_calculs - 1, debut_des_calculs + 700}) {
             std::string lettres(4096 + 64, '\0');
             const std::size_t nombre = std::min<std::size_t>(4096, dernier - position);
             K::en_lettres(plans, position, lettres.data(), nombre);
@@ -86,7 +86,7 @@ TEST(Noyaux, ChacunSuitLaRepliqueDePartoutEtSaVerificationVoitUneFaute)
         }
         for (std::size_t longueur : {16u, 17u, 63u, 64u, 100u, 256u}) {
             const auto nombre = static_cast<unsigned>(std::min<std::size_t>(10, 4096 / longueur));
-            const std::size_t espacement = longueur + 3, position = debut_des_pas + 9;
+            const std::size_t espacement = longueur + 3, position = debut_des_calculs + 9;
             std::string runs(nombre * espacement, '-');
             K::etaler(plans, position, runs.data(), espacement, longueur, nombre, brouillon);
             std::string voulu;
